@@ -1,0 +1,227 @@
+// Field accessors: the __index and __newindex functions of the box
+// metatables.  Each box type has a table of rows (name, member, kind) in the
+// order in which keys are matched; the row makers below derive the read and
+// the write of a row from its member pointer and kind.
+#pragma once
+
+#include <lua.hpp>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+
+#include "binding/boxes.h"
+#include "binding/convert.h"
+#include "binding/error.h"
+
+namespace kv {
+
+struct FieldDef {
+  const char* name;
+  uint32_t len;
+  void (*get)(lua_State* L, void* obj);              // pushes the value
+  bool (*set)(lua_State* L, void* obj, int valueIdx);  // false: wrong kind; null: read-only
+  const char* expects;                                 // "number" or "userdata", for the message
+};
+
+struct FieldTable {
+  const FieldDef* rows;
+  int count;
+};
+
+// Each box type's table, defined beside the others in fields_*.cpp.
+template <class D>
+struct FieldsOf {
+  static const FieldTable table;
+};
+
+template <auto M>
+struct Member;
+template <class S, class T, T S::*M>
+struct Member<M> {
+  using Struct = S;
+  using Type = T;
+};
+
+constexpr uint32_t NameLength(const char* s) { return static_cast<uint32_t>(std::string_view(s).size()); }
+
+// Copies the members of a structure that its field table lists.  A whole
+// copy, except where a type holds members a script cannot see.
+template <class T>
+inline void CopyListed(T* dst, const T* src) {
+  *dst = *src;
+}
+template <>
+inline void CopyListed<SDL_AudioSpec>(SDL_AudioSpec* dst, const SDL_AudioSpec* src) {
+  dst->freq = src->freq;
+  dst->format = src->format;
+  dst->channels = src->channels;
+  dst->silence = src->silence;
+  dst->samples = src->samples;
+  dst->padding = src->padding;
+  dst->size = src->size;
+  dst->userdata = src->userdata;
+}
+
+// A number member, converted as arguments are.  As names the C type the
+// value is read and converted as, when it differs from the member's.
+template <auto M, class As = typename Member<M>::Type>
+constexpr FieldDef num(const char* name) {
+  using S = typename Member<M>::Struct;
+  using T = typename Member<M>::Type;
+  return {name, NameLength(name),
+          [](lua_State* L, void* o) {
+            lua_pushnumber(L, static_cast<lua_Number>(static_cast<As>(static_cast<S*>(o)->*M)));
+          },
+          [](lua_State* L, void* o, int v) {
+            if (!lua_isnumber(L, v)) return false;
+            static_cast<S*>(o)->*M = static_cast<T>(FromNumber<As>(lua_tonumber(L, v)));
+            return true;
+          },
+          "number"};
+}
+
+// A truth-value member: reads as a boolean, takes booleans only.
+template <auto M>
+constexpr FieldDef flag(const char* name) {
+  using S = typename Member<M>::Struct;
+  return {name, NameLength(name), [](lua_State* L, void* o) { lua_pushboolean(L, (static_cast<S*>(o)->*M) != 0); },
+          [](lua_State* L, void* o, int v) {
+            if (lua_type(L, v) != LUA_TBOOLEAN) return false;
+            static_cast<S*>(o)->*M = lua_toboolean(L, v) ? 1 : 0;
+            return true;
+          },
+          "number"};
+}
+
+// A raw pointer member: a light userdata; takes any userdata's address.
+template <auto M>
+constexpr FieldDef raw(const char* name) {
+  using S = typename Member<M>::Struct;
+  using T = typename Member<M>::Type;
+  return {name, NameLength(name),
+          [](lua_State* L, void* o) {
+            lua_pushlightuserdata(L, const_cast<void*>(static_cast<const void*>(static_cast<S*>(o)->*M)));
+          },
+          [](lua_State* L, void* o, int v) {
+            if (!lua_isuserdata(L, v)) return false;
+            static_cast<S*>(o)->*M = static_cast<T>(lua_touserdata(L, v));
+            return true;
+          },
+          "userdata"};
+}
+
+// A pointer member read as a pointer box of D (nil when null); written from
+// a box of D only, taking the pointer it holds.
+template <auto M, class D>
+constexpr FieldDef ref(const char* name) {
+  using S = typename Member<M>::Struct;
+  using T = typename Member<M>::Type;
+  static_assert(D::isPointer);
+  return {name, NameLength(name),
+          [](lua_State* L, void* o) {
+            auto p = static_cast<S*>(o)->*M;
+            if (p) PushBox<D>(L, p); else lua_pushnil(L);
+          },
+          [](lua_State* L, void* o, int v) {
+            void* block = ToBox<D>(L, v);
+            if (!block) return false;
+            static_cast<S*>(o)->*M = static_cast<T>(PayloadOf<D>(block));
+            return true;
+          },
+          "userdata"};
+}
+
+// An embedded structure read as a new value box holding a copy; written
+// from a value box of D only, copying the members D lists.
+template <auto M, class D>
+constexpr FieldDef copy(const char* name) {
+  using S = typename Member<M>::Struct;
+  using T = typename Member<M>::Type;
+  static_assert(!D::isPointer && std::is_same_v<T, typename D::Type>);
+  return {name, NameLength(name), [](lua_State* L, void* o) { PushBox<D>(L, static_cast<S*>(o)->*M); },
+          [](lua_State* L, void* o, int v) {
+            void* block = ToBox<D>(L, v);
+            if (!block) return false;
+            CopyListed<T>(&(static_cast<S*>(o)->*M), PayloadOf<D>(block));
+            return true;
+          },
+          "userdata"};
+}
+
+// A bit field (no member pointer exists for one): stores only its own bits.
+#define KV_BITFIELD(S, member)                                                                            \
+  ::kv::FieldDef {                                                                                        \
+    #member, ::kv::NameLength(#member),                                                                   \
+        [](lua_State* L, void* o) { lua_pushnumber(L, static_cast<lua_Number>(static_cast<S*>(o)->member)); }, \
+        [](lua_State* L, void* o, int v) {                                                                \
+          if (!lua_isnumber(L, v)) return false;                                                          \
+          static_cast<S*>(o)->member = ::kv::FromNumber<Uint32>(lua_tonumber(L, v));                      \
+          return true;                                                                                    \
+        },                                                                                                \
+        "number"                                                                                          \
+  }
+
+#define KV_FIELD_TABLE(Id, ...)                                                      \
+  namespace {                                                                        \
+  constexpr ::kv::FieldDef kRows_##Id[] = {__VA_ARGS__};                             \
+  }                                                                                  \
+  template <>                                                                        \
+  const ::kv::FieldTable kv::FieldsOf<::kv::box::Id>::table = {                      \
+      kRows_##Id, static_cast<int>(sizeof(kRows_##Id) / sizeof(kRows_##Id[0]))};
+
+// Declarations of every box type's table (all but KAVRO_Object, which has
+// no fields).
+#define KV_DECLARE_FIELDS(Id, T, tag, name, mt, repr) \
+  template <>                                        \
+  const FieldTable FieldsOf<box::Id>::table;
+KAVRO_BOX_TYPES(KV_DECLARE_FIELDS)
+#undef KV_DECLARE_FIELDS
+
+inline const FieldDef* FindField(const FieldTable& t, const char* key, size_t len) {
+  for (int i = 0; i < t.count; ++i) {
+    const FieldDef& f = t.rows[i];
+    if (f.len == len && f.name[0] == key[0] && std::memcmp(f.name, key, len) == 0) return &f;
+  }
+  return nullptr;
+}
+
+// The key as a field name: strings, and numbers turned into strings in place.
+inline const char* FieldKey(lua_State* L, size_t* len) {
+  int t = lua_type(L, 2);
+  if (t != LUA_TSTRING && t != LUA_TNUMBER) return nullptr;
+  return lua_tolstring(L, 2, len);
+}
+
+// __index: the field's value, or the key itself for a name the type lacks.
+template <class D>
+int FieldIndex(lua_State* L) {
+  void* block = ToBox<D>(L, 1);
+  size_t len = 0;
+  const char* key = FieldKey(L, &len);
+  const FieldDef* f = (block && key && len) ? FindField(FieldsOf<D>::table, key, len) : nullptr;
+  if (!f) {
+    lua_settop(L, 2);
+    return 1;
+  }
+  f->get(L, PayloadOf<D>(block));
+  return 1;
+}
+
+[[noreturn]] void RaiseFieldError(lua_State* L, const FieldDef& f, const char* typeName);
+
+// __newindex: stores a value of the right kind; a name the type lacks (or a
+// read-only field) is ignored.
+template <class D>
+int FieldNewIndex(lua_State* L) {
+  void* block = ToBox<D>(L, 1);
+  size_t len = 0;
+  const char* key = FieldKey(L, &len);
+  const FieldDef* f = (block && key && len) ? FindField(FieldsOf<D>::table, key, len) : nullptr;
+  if (!f || !f->set) return 0;
+  if (!f->set(L, PayloadOf<D>(block), 3)) RaiseFieldError(L, *f, D::name);
+  return 0;
+}
+
+}  // namespace kv

@@ -1,0 +1,101 @@
+// Argument kinds.  Each kind is a type with
+//   name                     the type name printed by the argument message,
+//   check(L, idx) -> bool    whether the value at idx is acceptable,
+//   get(L, idx)   -> type    the converted value handed to the library,
+// and a binding lists one kind per parameter (see call.h).
+#pragma once
+
+#include <lua.hpp>
+
+#include <cstdint>
+#include <type_traits>
+
+#include "binding/boxes.h"
+#include "binding/convert.h"
+
+namespace kv {
+
+// A number converted to the C type T (any integer width, enum, float, double).
+template <class T>
+struct Num {
+  using type = T;
+  static constexpr const char* name = "number";
+  static bool check(lua_State* L, int idx) { return lua_isnumber(L, idx); }
+  static T get(lua_State* L, int idx) { return FromNumber<T>(lua_tonumber(L, idx)); }
+};
+
+using U8 = Num<Uint8>;
+using S8 = Num<Sint8>;
+using U16 = Num<Uint16>;
+using S16 = Num<Sint16>;
+using U32 = Num<Uint32>;
+using S32 = Num<Sint32>;
+using Int = Num<int>;
+using U64 = Num<Uint64>;
+using F32 = Num<float>;
+using F64 = Num<double>;
+
+// A string, or a number turned into its string form in place.
+struct Str {
+  using type = const char*;
+  static constexpr const char* name = "string";
+  static bool check(lua_State* L, int idx) { return lua_isstring(L, idx); }
+  static const char* get(lua_State* L, int idx) { return lua_tostring(L, idx); }
+};
+
+// A Lua boolean only, handed over as 0 or 1.
+struct Bool {
+  using type = int;
+  static constexpr const char* name = "boolean";
+  static bool check(lua_State* L, int idx) { return lua_type(L, idx) == LUA_TBOOLEAN; }
+  static int get(lua_State* L, int idx) { return lua_toboolean(L, idx); }
+};
+
+// Raw memory: any userdata; a full userdata gives its block address.
+struct Mem {
+  using type = void*;
+  static constexpr const char* name = "userdata";
+  static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
+  static void* get(lua_State* L, int idx) { return lua_touserdata(L, idx); }
+};
+
+// A handle: an opaque library pointer carried by a light userdata.
+template <class H, const char* TypeName>
+struct Handle {
+  using type = H*;
+  static constexpr const char* name = TypeName;
+  static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
+  static H* get(lua_State* L, int idx) { return static_cast<H*>(lua_touserdata(L, idx)); }
+};
+
+// A box of type D: the stored pointer, or the address of the embedded value.
+template <class D>
+struct Box {
+  using type = typename D::Type*;
+  static constexpr const char* name = D::name;
+  static bool check(lua_State* L, int idx) { return ToBox<D>(L, idx) != nullptr; }
+  static type get(lua_State* L, int idx) { return PayloadOf<D>(lua_touserdata(L, idx)); }
+};
+
+// nil (handed over as a null pointer) or a value of kind K.
+template <class K>
+struct Opt {
+  using type = typename K::type;
+  static_assert(std::is_pointer_v<type>, "only pointer-valued kinds can be optional");
+  static constexpr const char* name = K::name;
+  static bool check(lua_State* L, int idx) { return lua_type(L, idx) == LUA_TNIL || K::check(L, idx); }
+  static type get(lua_State* L, int idx) { return lua_type(L, idx) == LUA_TNIL ? nullptr : K::get(L, idx); }
+};
+
+// Type names of the handle kinds.
+inline constexpr char kTTF_Font[] = "TTF_Font";
+inline constexpr char kMIX_Music[] = "MIX_Music";
+inline constexpr char kSDL_Joystick[] = "SDL_Joystick";
+inline constexpr char kSDL_mutex[] = "SDL_mutex";
+inline constexpr char kSDL_sem[] = "SDL_sem";
+inline constexpr char kSDL_cond[] = "SDL_cond";
+inline constexpr char kTCPsocket[] = "TCPsocket";
+inline constexpr char kUDPsocket[] = "UDPsocket";
+inline constexpr char kNET_SocketSet[] = "NET_SocketSet";
+
+}  // namespace kv

@@ -1,0 +1,8 @@
+// Module state of the helper library's small value functions.
+#include "helpers/kavro.h"
+
+namespace {
+SDL_Event g_globalEvent;  // zero at start, never freed
+}  // namespace
+
+extern "C" SDL_Event* KAVRO_GetGlobalEvent(void) { return &g_globalEvent; }
