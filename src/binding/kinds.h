@@ -7,6 +7,7 @@
 
 #include <lua.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -57,6 +58,23 @@ struct Mem {
   static constexpr const char* name = "userdata";
   static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
   static void* get(lua_State* L, int idx) { return lua_touserdata(L, idx); }
+};
+
+// Raw memory with its size: a full userdata knows its block's size, a light
+// userdata's size cannot be known (size 0, full false).
+struct MemRef {
+  void* ptr;
+  size_t size;
+  bool full;
+};
+struct MemSized {
+  using type = MemRef;
+  static constexpr const char* name = "userdata";
+  static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
+  static MemRef get(lua_State* L, int idx) {
+    bool full = lua_type(L, idx) == LUA_TUSERDATA;
+    return {lua_touserdata(L, idx), full ? lua_objlen(L, idx) : 0, full};
+  }
 };
 
 // A handle: an opaque library pointer carried by a light userdata.

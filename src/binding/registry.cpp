@@ -11,7 +11,7 @@ namespace {
 
 // Every family's table; together they hold the whole function API.
 const luaL_Reg* const kApiFamilies[] = {
-    kEventApi,
+    kEventApi, kVideoApi, kRwopsApi, kSystemApi, kKeyboardApi, kValueApi,
 };
 
 }  // namespace

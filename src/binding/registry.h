@@ -4,4 +4,9 @@
 
 #include <lua.hpp>
 
-extern const luaL_Reg kEventApi[];
+extern const luaL_Reg kEventApi[];     // binding/events.cpp
+extern const luaL_Reg kVideoApi[];     // sdl/video.cpp
+extern const luaL_Reg kRwopsApi[];     // sdl/rwops.cpp
+extern const luaL_Reg kSystemApi[];    // sdl/system.cpp
+extern const luaL_Reg kKeyboardApi[];  // helpers/keyboard.cpp
+extern const luaL_Reg kValueApi[];     // helpers/values.cpp

@@ -58,7 +58,13 @@ struct KAVRO_MIX_AudioSpec {
   Uint16 format;
 };
 
+// ---- Events ----
 // The one event record that scripts reach; alive for the whole process.
 KAVRO_EXPORT SDL_Event* KAVRO_GetGlobalEvent(void);
+
+// ---- Start-up wrappers (keyboard tracker) ----
+// SDL_Init / SDL_InitSubSystem, then the key-state array and the mode list.
+KAVRO_EXPORT int KAVRO_Init(Uint32 flags);
+KAVRO_EXPORT int KAVRO_InitSubSystem(Uint32 flags);
 
 }  // extern "C"

@@ -6,3 +6,11 @@ SDL_Event g_globalEvent;  // zero at start, never freed
 }  // namespace
 
 extern "C" SDL_Event* KAVRO_GetGlobalEvent(void) { return &g_globalEvent; }
+
+#include "binding/call.h"
+#include "binding/registry.h"
+
+using namespace kv;
+
+const luaL_Reg kValueApi[] = {
+    {nullptr, nullptr}};

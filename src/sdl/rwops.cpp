@@ -1,0 +1,7 @@
+#include "binding/call.h"
+#include "binding/registry.h"
+
+using namespace kv;
+
+const luaL_Reg kRwopsApi[] = {
+    {nullptr, nullptr}};
