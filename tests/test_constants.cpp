@@ -1,0 +1,822 @@
+#include <SDL.h>
+#include <SDL_framerate.h>
+#include <SDL_gfxPrimitives.h>
+#include <SDL_image.h>
+#include <SDL_mixer.h>
+#include <SDL_net.h>
+#include <SDL_rotozoom.h>
+#include <SDL_ttf.h>
+#include <gtest/gtest.h>
+#include <lua.hpp>
+#include <unzip.h>
+
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/constants.h"
+#include "host/host.h"
+
+namespace {
+
+// Every number constant in registration order with its documented value;
+// `versioned` marks the library versions, which follow the installed headers.
+struct Listed {
+  const char* name;
+  double value;
+  bool versioned;
+};
+
+const Listed kListedNumbers[] = {
+    {"SDL_INIT_TIMER", 1.0, false},
+    {"SDL_INIT_AUDIO", 16.0, false},
+    {"SDL_INIT_VIDEO", 32.0, false},
+    {"SDL_INIT_CDROM", 256.0, false},
+    {"SDL_INIT_JOYSTICK", 512.0, false},
+    {"SDL_INIT_NOPARACHUTE", 1048576.0, false},
+    {"SDL_INIT_EVENTTHREAD", 16777216.0, false},
+    {"SDL_INIT_EVERYTHING", 65535.0, false},
+    {"SDL_APPMOUSEFOCUS", 1.0, false},
+    {"SDL_APPINPUTFOCUS", 2.0, false},
+    {"SDL_APPACTIVE", 4.0, false},
+    {"AUDIO_U8", 8.0, false},
+    {"AUDIO_S8", 32776.0, false},
+    {"AUDIO_U16LSB", 16.0, false},
+    {"AUDIO_S16LSB", 32784.0, false},
+    {"AUDIO_U16MSB", 4112.0, false},
+    {"AUDIO_S16MSB", 36880.0, false},
+    {"AUDIO_U16", 16.0, false},
+    {"AUDIO_S16", 32784.0, false},
+    {"AUDIO_U16SYS", 16.0, false},
+    {"AUDIO_S16SYS", 32784.0, false},
+    {"SDL_MIX_MAXVOLUME", 128.0, false},
+    {"SDL_MAX_TRACKS", 99.0, false},
+    {"SDL_AUDIO_TRACK", 0.0, false},
+    {"SDL_DATA_TRACK", 4.0, false},
+    {"CD_FPS", 75.0, false},
+    {"SDL_LIL_ENDIAN", 1234.0, false},
+    {"SDL_BIG_ENDIAN", 4321.0, false},
+    {"SDL_BYTEORDER", 1234.0, false},
+    {"SDL_RELEASED", 0.0, false},
+    {"SDL_PRESSED", 1.0, false},
+    {"SDL_ALLEVENTS", 4294967295.0, false},
+    {"SDL_QUERY", -1.0, false},
+    {"SDL_IGNORE", 0.0, false},
+    {"SDL_DISABLE", 0.0, false},
+    {"SDL_ENABLE", 1.0, false},
+    {"SDL_HAT_CENTERED", 0.0, false},
+    {"SDL_HAT_UP", 1.0, false},
+    {"SDL_HAT_RIGHT", 2.0, false},
+    {"SDL_HAT_DOWN", 4.0, false},
+    {"SDL_HAT_LEFT", 8.0, false},
+    {"SDL_HAT_RIGHTUP", 3.0, false},
+    {"SDL_HAT_RIGHTDOWN", 6.0, false},
+    {"SDL_HAT_LEFTUP", 9.0, false},
+    {"SDL_HAT_LEFTDOWN", 12.0, false},
+    {"SDL_ALL_HOTKEYS", 4294967295.0, false},
+    {"SDL_DEFAULT_REPEAT_DELAY", 500.0, false},
+    {"SDL_DEFAULT_REPEAT_INTERVAL", 30.0, false},
+    {"KMOD_CTRL", 192.0, false},
+    {"KMOD_SHIFT", 3.0, false},
+    {"KMOD_ALT", 768.0, false},
+    {"KMOD_META", 3072.0, false},
+    {"SDL_BUTTON_LEFT", 1.0, false},
+    {"SDL_BUTTON_MIDDLE", 2.0, false},
+    {"SDL_BUTTON_RIGHT", 3.0, false},
+    {"SDL_BUTTON_WHEELUP", 4.0, false},
+    {"SDL_BUTTON_WHEELDOWN", 5.0, false},
+    {"SDL_BUTTON_X1", 6.0, false},
+    {"SDL_BUTTON_X2", 7.0, false},
+    {"SDL_BUTTON_LMASK", 1.0, false},
+    {"SDL_BUTTON_MMASK", 2.0, false},
+    {"SDL_BUTTON_RMASK", 4.0, false},
+    {"SDL_BUTTON_X1MASK", 32.0, false},
+    {"SDL_BUTTON_X2MASK", 64.0, false},
+    {"SDL_MUTEX_TIMEDOUT", 1.0, false},
+    {"SDL_MUTEX_MAXWAIT", 4294967295.0, false},
+    {"RW_SEEK_SET", 0.0, false},
+    {"RW_SEEK_CUR", 1.0, false},
+    {"RW_SEEK_END", 2.0, false},
+    {"SDL_TIMESLICE", 10.0, false},
+    {"TIMER_RESOLUTION", 10.0, false},
+    {"SDL_MAJOR_VERSION", 1.0, true},
+    {"SDL_MINOR_VERSION", 2.0, true},
+    {"SDL_PATCHLEVEL", 13.0, true},
+    {"SDL_ALPHA_OPAQUE", 255.0, false},
+    {"SDL_ALPHA_TRANSPARENT", 0.0, false},
+    {"SDL_SWSURFACE", 0.0, false},
+    {"SDL_HWSURFACE", 1.0, false},
+    {"SDL_ASYNCBLIT", 4.0, false},
+    {"SDL_ANYFORMAT", 268435456.0, false},
+    {"SDL_HWPALETTE", 536870912.0, false},
+    {"SDL_DOUBLEBUF", 1073741824.0, false},
+    {"SDL_FULLSCREEN", 2147483648.0, false},
+    {"SDL_OPENGL", 2.0, false},
+    {"SDL_OPENGLBLIT", 10.0, false},
+    {"SDL_RESIZABLE", 16.0, false},
+    {"SDL_NOFRAME", 32.0, false},
+    {"SDL_HWACCEL", 256.0, false},
+    {"SDL_SRCCOLORKEY", 4096.0, false},
+    {"SDL_RLEACCELOK", 8192.0, false},
+    {"SDL_RLEACCEL", 16384.0, false},
+    {"SDL_SRCALPHA", 65536.0, false},
+    {"SDL_PREALLOC", 16777216.0, false},
+    {"SDL_YV12_OVERLAY", 842094169.0, false},
+    {"SDL_IYUV_OVERLAY", 1448433993.0, false},
+    {"SDL_YUY2_OVERLAY", 844715353.0, false},
+    {"SDL_UYVY_OVERLAY", 1498831189.0, false},
+    {"SDL_YVYU_OVERLAY", 1431918169.0, false},
+    {"SDL_LOGPAL", 1.0, false},
+    {"SDL_PHYSPAL", 2.0, false},
+    {"SDL_IMAGE_MAJOR_VERSION", 1.0, true},
+    {"SDL_IMAGE_MINOR_VERSION", 2.0, true},
+    {"SDL_IMAGE_PATCHLEVEL", 6.0, true},
+    {"SDL_TTF_MAJOR_VERSION", 2.0, true},
+    {"SDL_TTF_MINOR_VERSION", 0.0, true},
+    {"SDL_TTF_PATCHLEVEL", 9.0, true},
+    {"UNICODE_BOM_NATIVE", 65279.0, false},
+    {"UNICODE_BOM_SWAPPED", 65534.0, false},
+    {"TTF_STYLE_NORMAL", 0.0, false},
+    {"TTF_STYLE_BOLD", 1.0, false},
+    {"TTF_STYLE_ITALIC", 2.0, false},
+    {"TTF_STYLE_UNDERLINE", 4.0, false},
+    {"TTF_STYLE_STRIKETHROUGH", 8.0, false},
+    {"TTF_HINTING_NORMAL", 0.0, false},
+    {"TTF_HINTING_LIGHT", 1.0, false},
+    {"TTF_HINTING_MONO", 2.0, false},
+    {"TTF_HINTING_NONE", 3.0, false},
+    {"SDL_MIXER_MAJOR_VERSION", 1.0, true},
+    {"SDL_MIXER_MINOR_VERSION", 2.0, true},
+    {"SDL_MIXER_PATCHLEVEL", 8.0, true},
+    {"MIX_CHANNELS", 8.0, false},
+    {"MIX_DEFAULT_FREQUENCY", 22050.0, false},
+    {"MIX_DEFAULT_FORMAT", 32784.0, false},
+    {"MIX_DEFAULT_CHANNELS", 2.0, false},
+    {"MIX_MAX_VOLUME", 128.0, false},
+    {"MIX_CHANNEL_POST", -2.0, false},
+    {"SDL_NET_MAJOR_VERSION", 1.0, true},
+    {"SDL_NET_MINOR_VERSION", 2.0, true},
+    {"SDL_NET_PATCHLEVEL", 7.0, true},
+    {"INADDR_ANY", 0.0, false},
+    {"INADDR_NONE", 4294967295.0, false},
+    {"INADDR_BROADCAST", 4294967295.0, false},
+    {"NET_MAX_UDPCHANNELS", 32.0, false},
+    {"NET_MAX_UDPADDRESSES", 4.0, false},
+    {"SDL_DATA_ALIGNED", 0.0, false},
+    {"FPS_UPPER_LIMIT", 200.0, false},
+    {"FPS_LOWER_LIMIT", 1.0, false},
+    {"FPS_DEFAULT", 30.0, false},
+    {"SDL_GFXPRIMITIVES_MAJOR", 2.0, true},
+    {"SDL_GFXPRIMITIVES_MINOR", 0.0, true},
+    {"SDL_GFXPRIMITIVES_MICRO", 24.0, true},
+    {"GFX_FONTDATAMAX", 2048.0, false},
+    {"SMOOTHING_OFF", 0.0, false},
+    {"SMOOTHING_ON", 1.0, false},
+    {"ZIP_MAJOR_VERSION", 1.0, false},
+    {"ZIP_MINOR_VERSION", 1.0, false},
+    {"ZIP_PATCHLEVEL", 0.0, false},
+    {"ZIP_OK", 0.0, false},
+    {"ZIP_END_OF_LIST_OF_FILE", -100.0, false},
+    {"ZIP_ERRNO", -1.0, false},
+    {"ZIP_EOF", 0.0, false},
+    {"ZIP_PARAMERROR", -102.0, false},
+    {"ZIP_BADZIPFILE", -103.0, false},
+    {"ZIP_INTERNALERROR", -104.0, false},
+    {"ZIP_CRCERROR", -105.0, false},
+    {"KAVRO_SUCCESS", 0.0, false},
+    {"KAVRO_FAILURE", 1.0, false},
+    {"KAVRO_VERSION", 67073.0, false},
+    {"KAVRO_MAJOR_VERSION", 1.0, false},
+    {"KAVRO_MINOR_VERSION", 6.0, false},
+    {"KAVRO_PATCHLEVEL", 1.0, false},};
+
+// Values the library headers define, taken from their macros.
+const std::pair<const char*, double> kHeaderNumbers[] = {
+    {"SDL_INIT_TIMER", static_cast<double>(SDL_INIT_TIMER)},
+    {"SDL_INIT_AUDIO", static_cast<double>(SDL_INIT_AUDIO)},
+    {"SDL_INIT_VIDEO", static_cast<double>(SDL_INIT_VIDEO)},
+    {"SDL_INIT_CDROM", static_cast<double>(SDL_INIT_CDROM)},
+    {"SDL_INIT_JOYSTICK", static_cast<double>(SDL_INIT_JOYSTICK)},
+    {"SDL_INIT_NOPARACHUTE", static_cast<double>(SDL_INIT_NOPARACHUTE)},
+    {"SDL_INIT_EVENTTHREAD", static_cast<double>(SDL_INIT_EVENTTHREAD)},
+    {"SDL_INIT_EVERYTHING", static_cast<double>(SDL_INIT_EVERYTHING)},
+    {"SDL_APPMOUSEFOCUS", static_cast<double>(SDL_APPMOUSEFOCUS)},
+    {"SDL_APPINPUTFOCUS", static_cast<double>(SDL_APPINPUTFOCUS)},
+    {"SDL_APPACTIVE", static_cast<double>(SDL_APPACTIVE)},
+    {"AUDIO_U8", static_cast<double>(AUDIO_U8)},
+    {"AUDIO_S8", static_cast<double>(AUDIO_S8)},
+    {"AUDIO_U16LSB", static_cast<double>(AUDIO_U16LSB)},
+    {"AUDIO_S16LSB", static_cast<double>(AUDIO_S16LSB)},
+    {"AUDIO_U16MSB", static_cast<double>(AUDIO_U16MSB)},
+    {"AUDIO_S16MSB", static_cast<double>(AUDIO_S16MSB)},
+    {"AUDIO_U16", static_cast<double>(AUDIO_U16)},
+    {"AUDIO_S16", static_cast<double>(AUDIO_S16)},
+    {"AUDIO_U16SYS", static_cast<double>(AUDIO_U16SYS)},
+    {"AUDIO_S16SYS", static_cast<double>(AUDIO_S16SYS)},
+    {"SDL_MIX_MAXVOLUME", static_cast<double>(SDL_MIX_MAXVOLUME)},
+    {"SDL_MAX_TRACKS", static_cast<double>(SDL_MAX_TRACKS)},
+    {"SDL_AUDIO_TRACK", static_cast<double>(SDL_AUDIO_TRACK)},
+    {"SDL_DATA_TRACK", static_cast<double>(SDL_DATA_TRACK)},
+    {"CD_FPS", static_cast<double>(CD_FPS)},
+    {"SDL_LIL_ENDIAN", static_cast<double>(SDL_LIL_ENDIAN)},
+    {"SDL_BIG_ENDIAN", static_cast<double>(SDL_BIG_ENDIAN)},
+    {"SDL_BYTEORDER", static_cast<double>(SDL_BYTEORDER)},
+    {"SDL_RELEASED", static_cast<double>(SDL_RELEASED)},
+    {"SDL_PRESSED", static_cast<double>(SDL_PRESSED)},
+    {"SDL_ALLEVENTS", static_cast<double>(SDL_ALLEVENTS)},
+    {"SDL_QUERY", static_cast<double>(SDL_QUERY)},
+    {"SDL_IGNORE", static_cast<double>(SDL_IGNORE)},
+    {"SDL_DISABLE", static_cast<double>(SDL_DISABLE)},
+    {"SDL_ENABLE", static_cast<double>(SDL_ENABLE)},
+    {"SDL_HAT_CENTERED", static_cast<double>(SDL_HAT_CENTERED)},
+    {"SDL_HAT_UP", static_cast<double>(SDL_HAT_UP)},
+    {"SDL_HAT_RIGHT", static_cast<double>(SDL_HAT_RIGHT)},
+    {"SDL_HAT_DOWN", static_cast<double>(SDL_HAT_DOWN)},
+    {"SDL_HAT_LEFT", static_cast<double>(SDL_HAT_LEFT)},
+    {"SDL_HAT_RIGHTUP", static_cast<double>(SDL_HAT_RIGHTUP)},
+    {"SDL_HAT_RIGHTDOWN", static_cast<double>(SDL_HAT_RIGHTDOWN)},
+    {"SDL_HAT_LEFTUP", static_cast<double>(SDL_HAT_LEFTUP)},
+    {"SDL_HAT_LEFTDOWN", static_cast<double>(SDL_HAT_LEFTDOWN)},
+    {"SDL_ALL_HOTKEYS", static_cast<double>(SDL_ALL_HOTKEYS)},
+    {"SDL_DEFAULT_REPEAT_DELAY", static_cast<double>(SDL_DEFAULT_REPEAT_DELAY)},
+    {"SDL_DEFAULT_REPEAT_INTERVAL", static_cast<double>(SDL_DEFAULT_REPEAT_INTERVAL)},
+    {"KMOD_CTRL", static_cast<double>(KMOD_CTRL)},
+    {"KMOD_SHIFT", static_cast<double>(KMOD_SHIFT)},
+    {"KMOD_ALT", static_cast<double>(KMOD_ALT)},
+    {"KMOD_META", static_cast<double>(KMOD_META)},
+    {"SDL_BUTTON_LEFT", static_cast<double>(SDL_BUTTON_LEFT)},
+    {"SDL_BUTTON_MIDDLE", static_cast<double>(SDL_BUTTON_MIDDLE)},
+    {"SDL_BUTTON_RIGHT", static_cast<double>(SDL_BUTTON_RIGHT)},
+    {"SDL_BUTTON_WHEELUP", static_cast<double>(SDL_BUTTON_WHEELUP)},
+    {"SDL_BUTTON_WHEELDOWN", static_cast<double>(SDL_BUTTON_WHEELDOWN)},
+    {"SDL_BUTTON_X1", static_cast<double>(SDL_BUTTON_X1)},
+    {"SDL_BUTTON_X2", static_cast<double>(SDL_BUTTON_X2)},
+    {"SDL_BUTTON_LMASK", static_cast<double>(SDL_BUTTON_LMASK)},
+    {"SDL_BUTTON_MMASK", static_cast<double>(SDL_BUTTON_MMASK)},
+    {"SDL_BUTTON_RMASK", static_cast<double>(SDL_BUTTON_RMASK)},
+    {"SDL_BUTTON_X1MASK", static_cast<double>(SDL_BUTTON_X1MASK)},
+    {"SDL_BUTTON_X2MASK", static_cast<double>(SDL_BUTTON_X2MASK)},
+    {"SDL_MUTEX_TIMEDOUT", static_cast<double>(SDL_MUTEX_TIMEDOUT)},
+    {"SDL_MUTEX_MAXWAIT", static_cast<double>(SDL_MUTEX_MAXWAIT)},
+    {"RW_SEEK_SET", static_cast<double>(RW_SEEK_SET)},
+    {"RW_SEEK_CUR", static_cast<double>(RW_SEEK_CUR)},
+    {"RW_SEEK_END", static_cast<double>(RW_SEEK_END)},
+    {"SDL_TIMESLICE", static_cast<double>(SDL_TIMESLICE)},
+    {"TIMER_RESOLUTION", static_cast<double>(TIMER_RESOLUTION)},
+    {"SDL_MAJOR_VERSION", static_cast<double>(SDL_MAJOR_VERSION)},
+    {"SDL_MINOR_VERSION", static_cast<double>(SDL_MINOR_VERSION)},
+    {"SDL_PATCHLEVEL", static_cast<double>(SDL_PATCHLEVEL)},
+    {"SDL_ALPHA_OPAQUE", static_cast<double>(SDL_ALPHA_OPAQUE)},
+    {"SDL_ALPHA_TRANSPARENT", static_cast<double>(SDL_ALPHA_TRANSPARENT)},
+    {"SDL_SWSURFACE", static_cast<double>(SDL_SWSURFACE)},
+    {"SDL_HWSURFACE", static_cast<double>(SDL_HWSURFACE)},
+    {"SDL_ASYNCBLIT", static_cast<double>(SDL_ASYNCBLIT)},
+    {"SDL_ANYFORMAT", static_cast<double>(SDL_ANYFORMAT)},
+    {"SDL_HWPALETTE", static_cast<double>(SDL_HWPALETTE)},
+    {"SDL_DOUBLEBUF", static_cast<double>(SDL_DOUBLEBUF)},
+    {"SDL_FULLSCREEN", static_cast<double>(SDL_FULLSCREEN)},
+    {"SDL_OPENGL", static_cast<double>(SDL_OPENGL)},
+    {"SDL_OPENGLBLIT", static_cast<double>(SDL_OPENGLBLIT)},
+    {"SDL_RESIZABLE", static_cast<double>(SDL_RESIZABLE)},
+    {"SDL_NOFRAME", static_cast<double>(SDL_NOFRAME)},
+    {"SDL_HWACCEL", static_cast<double>(SDL_HWACCEL)},
+    {"SDL_SRCCOLORKEY", static_cast<double>(SDL_SRCCOLORKEY)},
+    {"SDL_RLEACCELOK", static_cast<double>(SDL_RLEACCELOK)},
+    {"SDL_RLEACCEL", static_cast<double>(SDL_RLEACCEL)},
+    {"SDL_SRCALPHA", static_cast<double>(SDL_SRCALPHA)},
+    {"SDL_PREALLOC", static_cast<double>(SDL_PREALLOC)},
+    {"SDL_YV12_OVERLAY", static_cast<double>(SDL_YV12_OVERLAY)},
+    {"SDL_IYUV_OVERLAY", static_cast<double>(SDL_IYUV_OVERLAY)},
+    {"SDL_YUY2_OVERLAY", static_cast<double>(SDL_YUY2_OVERLAY)},
+    {"SDL_UYVY_OVERLAY", static_cast<double>(SDL_UYVY_OVERLAY)},
+    {"SDL_YVYU_OVERLAY", static_cast<double>(SDL_YVYU_OVERLAY)},
+    {"SDL_LOGPAL", static_cast<double>(SDL_LOGPAL)},
+    {"SDL_PHYSPAL", static_cast<double>(SDL_PHYSPAL)},
+    {"SDL_IMAGE_MAJOR_VERSION", static_cast<double>(SDL_IMAGE_MAJOR_VERSION)},
+    {"SDL_IMAGE_MINOR_VERSION", static_cast<double>(SDL_IMAGE_MINOR_VERSION)},
+    {"SDL_IMAGE_PATCHLEVEL", static_cast<double>(SDL_IMAGE_PATCHLEVEL)},
+    {"SDL_TTF_MAJOR_VERSION", static_cast<double>(SDL_TTF_MAJOR_VERSION)},
+    {"SDL_TTF_MINOR_VERSION", static_cast<double>(SDL_TTF_MINOR_VERSION)},
+    {"SDL_TTF_PATCHLEVEL", static_cast<double>(SDL_TTF_PATCHLEVEL)},
+    {"UNICODE_BOM_NATIVE", static_cast<double>(UNICODE_BOM_NATIVE)},
+    {"UNICODE_BOM_SWAPPED", static_cast<double>(UNICODE_BOM_SWAPPED)},
+    {"TTF_STYLE_NORMAL", static_cast<double>(TTF_STYLE_NORMAL)},
+    {"TTF_STYLE_BOLD", static_cast<double>(TTF_STYLE_BOLD)},
+    {"TTF_STYLE_ITALIC", static_cast<double>(TTF_STYLE_ITALIC)},
+    {"TTF_STYLE_UNDERLINE", static_cast<double>(TTF_STYLE_UNDERLINE)},
+    {"TTF_STYLE_STRIKETHROUGH", static_cast<double>(TTF_STYLE_STRIKETHROUGH)},
+    {"TTF_HINTING_NORMAL", static_cast<double>(TTF_HINTING_NORMAL)},
+    {"TTF_HINTING_LIGHT", static_cast<double>(TTF_HINTING_LIGHT)},
+    {"TTF_HINTING_MONO", static_cast<double>(TTF_HINTING_MONO)},
+    {"TTF_HINTING_NONE", static_cast<double>(TTF_HINTING_NONE)},
+    {"SDL_MIXER_MAJOR_VERSION", static_cast<double>(SDL_MIXER_MAJOR_VERSION)},
+    {"SDL_MIXER_MINOR_VERSION", static_cast<double>(SDL_MIXER_MINOR_VERSION)},
+    {"SDL_MIXER_PATCHLEVEL", static_cast<double>(SDL_MIXER_PATCHLEVEL)},
+    {"MIX_CHANNELS", static_cast<double>(MIX_CHANNELS)},
+    {"MIX_DEFAULT_FREQUENCY", static_cast<double>(MIX_DEFAULT_FREQUENCY)},
+    {"MIX_DEFAULT_FORMAT", static_cast<double>(MIX_DEFAULT_FORMAT)},
+    {"MIX_DEFAULT_CHANNELS", static_cast<double>(MIX_DEFAULT_CHANNELS)},
+    {"MIX_MAX_VOLUME", static_cast<double>(MIX_MAX_VOLUME)},
+    {"MIX_CHANNEL_POST", static_cast<double>(MIX_CHANNEL_POST)},
+    {"SDL_NET_MAJOR_VERSION", static_cast<double>(SDL_NET_MAJOR_VERSION)},
+    {"SDL_NET_MINOR_VERSION", static_cast<double>(SDL_NET_MINOR_VERSION)},
+    {"SDL_NET_PATCHLEVEL", static_cast<double>(SDL_NET_PATCHLEVEL)},
+    {"INADDR_ANY", static_cast<double>(INADDR_ANY)},
+    {"INADDR_NONE", static_cast<double>(INADDR_NONE)},
+    {"INADDR_BROADCAST", static_cast<double>(INADDR_BROADCAST)},
+    {"NET_MAX_UDPCHANNELS", static_cast<double>(SDLNET_MAX_UDPCHANNELS)},
+    {"NET_MAX_UDPADDRESSES", static_cast<double>(SDLNET_MAX_UDPADDRESSES)},
+    {"SDL_DATA_ALIGNED", static_cast<double>(SDL_DATA_ALIGNED)},
+    {"FPS_UPPER_LIMIT", static_cast<double>(FPS_UPPER_LIMIT)},
+    {"FPS_LOWER_LIMIT", static_cast<double>(FPS_LOWER_LIMIT)},
+    {"FPS_DEFAULT", static_cast<double>(FPS_DEFAULT)},
+    {"SDL_GFXPRIMITIVES_MAJOR", static_cast<double>(SDL_GFXPRIMITIVES_MAJOR)},
+    {"SDL_GFXPRIMITIVES_MINOR", static_cast<double>(SDL_GFXPRIMITIVES_MINOR)},
+    {"SDL_GFXPRIMITIVES_MICRO", static_cast<double>(SDL_GFXPRIMITIVES_MICRO)},
+    {"SMOOTHING_OFF", static_cast<double>(SMOOTHING_OFF)},
+    {"SMOOTHING_ON", static_cast<double>(SMOOTHING_ON)},
+    {"ZIP_OK", static_cast<double>(UNZ_OK)},
+    {"ZIP_END_OF_LIST_OF_FILE", static_cast<double>(UNZ_END_OF_LIST_OF_FILE)},
+    {"ZIP_ERRNO", static_cast<double>(UNZ_ERRNO)},
+    {"ZIP_EOF", static_cast<double>(UNZ_EOF)},
+    {"ZIP_PARAMERROR", static_cast<double>(UNZ_PARAMERROR)},
+    {"ZIP_BADZIPFILE", static_cast<double>(UNZ_BADZIPFILE)},
+    {"ZIP_INTERNALERROR", static_cast<double>(UNZ_INTERNALERROR)},
+    {"ZIP_CRCERROR", static_cast<double>(UNZ_CRCERROR)},};
+
+// The enumeration families after the keys, in table order, from the
+// headers' enumerators...
+const std::pair<const char*, long long> kHeaderEnums[] = {
+    {"SDL_AUDIO_STOPPED", SDL_AUDIO_STOPPED},
+    {"SDL_AUDIO_PLAYING", SDL_AUDIO_PLAYING},
+    {"SDL_AUDIO_PAUSED", SDL_AUDIO_PAUSED},
+    {"CD_TRAYEMPTY", CD_TRAYEMPTY},
+    {"CD_STOPPED", CD_STOPPED},
+    {"CD_PLAYING", CD_PLAYING},
+    {"CD_PAUSED", CD_PAUSED},
+    {"CD_ERROR", CD_ERROR},
+    {"SDL_NOEVENT", SDL_NOEVENT},
+    {"SDL_ACTIVEEVENT", SDL_ACTIVEEVENT},
+    {"SDL_KEYDOWN", SDL_KEYDOWN},
+    {"SDL_KEYUP", SDL_KEYUP},
+    {"SDL_MOUSEMOTION", SDL_MOUSEMOTION},
+    {"SDL_MOUSEBUTTONDOWN", SDL_MOUSEBUTTONDOWN},
+    {"SDL_MOUSEBUTTONUP", SDL_MOUSEBUTTONUP},
+    {"SDL_JOYAXISMOTION", SDL_JOYAXISMOTION},
+    {"SDL_JOYBALLMOTION", SDL_JOYBALLMOTION},
+    {"SDL_JOYHATMOTION", SDL_JOYHATMOTION},
+    {"SDL_JOYBUTTONDOWN", SDL_JOYBUTTONDOWN},
+    {"SDL_JOYBUTTONUP", SDL_JOYBUTTONUP},
+    {"SDL_QUIT", SDL_QUIT},
+    {"SDL_SYSWMEVENT", SDL_SYSWMEVENT},
+    {"SDL_EVENT_RESERVEDA", SDL_EVENT_RESERVEDA},
+    {"SDL_EVENT_RESERVEDB", SDL_EVENT_RESERVEDB},
+    {"SDL_VIDEORESIZE", SDL_VIDEORESIZE},
+    {"SDL_VIDEOEXPOSE", SDL_VIDEOEXPOSE},
+    {"SDL_EVENT_RESERVED2", SDL_EVENT_RESERVED2},
+    {"SDL_EVENT_RESERVED3", SDL_EVENT_RESERVED3},
+    {"SDL_EVENT_RESERVED4", SDL_EVENT_RESERVED4},
+    {"SDL_EVENT_RESERVED5", SDL_EVENT_RESERVED5},
+    {"SDL_EVENT_RESERVED6", SDL_EVENT_RESERVED6},
+    {"SDL_EVENT_RESERVED7", SDL_EVENT_RESERVED7},
+    {"SDL_USEREVENT", SDL_USEREVENT},
+    {"SDL_NUMEVENTS", SDL_NUMEVENTS},
+    {"SDL_ACTIVEEVENTMASK", SDL_ACTIVEEVENTMASK},
+    {"SDL_KEYDOWNMASK", SDL_KEYDOWNMASK},
+    {"SDL_KEYUPMASK", SDL_KEYUPMASK},
+    {"SDL_KEYEVENTMASK", SDL_KEYEVENTMASK},
+    {"SDL_MOUSEMOTIONMASK", SDL_MOUSEMOTIONMASK},
+    {"SDL_MOUSEBUTTONDOWNMASK", SDL_MOUSEBUTTONDOWNMASK},
+    {"SDL_MOUSEBUTTONUPMASK", SDL_MOUSEBUTTONUPMASK},
+    {"SDL_MOUSEEVENTMASK", SDL_MOUSEEVENTMASK},
+    {"SDL_JOYAXISMOTIONMASK", SDL_JOYAXISMOTIONMASK},
+    {"SDL_JOYBALLMOTIONMASK", SDL_JOYBALLMOTIONMASK},
+    {"SDL_JOYHATMOTIONMASK", SDL_JOYHATMOTIONMASK},
+    {"SDL_JOYBUTTONDOWNMASK", SDL_JOYBUTTONDOWNMASK},
+    {"SDL_JOYBUTTONUPMASK", SDL_JOYBUTTONUPMASK},
+    {"SDL_JOYEVENTMASK", SDL_JOYEVENTMASK},
+    {"SDL_VIDEORESIZEMASK", SDL_VIDEORESIZEMASK},
+    {"SDL_VIDEOEXPOSEMASK", SDL_VIDEOEXPOSEMASK},
+    {"SDL_QUITMASK", SDL_QUITMASK},
+    {"SDL_SYSWMEVENTMASK", SDL_SYSWMEVENTMASK},
+    {"SDL_ADDEVENT", SDL_ADDEVENT},
+    {"SDL_PEEKEVENT", SDL_PEEKEVENT},
+    {"SDL_GETEVENT", SDL_GETEVENT},
+    {"KMOD_NONE", KMOD_NONE},
+    {"KMOD_LSHIFT", KMOD_LSHIFT},
+    {"KMOD_RSHIFT", KMOD_RSHIFT},
+    {"KMOD_LCTRL", KMOD_LCTRL},
+    {"KMOD_RCTRL", KMOD_RCTRL},
+    {"KMOD_LALT", KMOD_LALT},
+    {"KMOD_RALT", KMOD_RALT},
+    {"KMOD_LMETA", KMOD_LMETA},
+    {"KMOD_RMETA", KMOD_RMETA},
+    {"KMOD_NUM", KMOD_NUM},
+    {"KMOD_CAPS", KMOD_CAPS},
+    {"KMOD_MODE", KMOD_MODE},
+    {"KMOD_RESERVED", KMOD_RESERVED},
+    {"SDL_FALSE", SDL_FALSE},
+    {"SDL_TRUE", SDL_TRUE},
+    {"DUMMY_ENUM_VALUE", DUMMY_ENUM_VALUE},
+    {"SDL_GL_RED_SIZE", SDL_GL_RED_SIZE},
+    {"SDL_GL_GREEN_SIZE", SDL_GL_GREEN_SIZE},
+    {"SDL_GL_BLUE_SIZE", SDL_GL_BLUE_SIZE},
+    {"SDL_GL_ALPHA_SIZE", SDL_GL_ALPHA_SIZE},
+    {"SDL_GL_BUFFER_SIZE", SDL_GL_BUFFER_SIZE},
+    {"SDL_GL_DOUBLEBUFFER", SDL_GL_DOUBLEBUFFER},
+    {"SDL_GL_DEPTH_SIZE", SDL_GL_DEPTH_SIZE},
+    {"SDL_GL_STENCIL_SIZE", SDL_GL_STENCIL_SIZE},
+    {"SDL_GL_ACCUM_RED_SIZE", SDL_GL_ACCUM_RED_SIZE},
+    {"SDL_GL_ACCUM_GREEN_SIZE", SDL_GL_ACCUM_GREEN_SIZE},
+    {"SDL_GL_ACCUM_BLUE_SIZE", SDL_GL_ACCUM_BLUE_SIZE},
+    {"SDL_GL_ACCUM_ALPHA_SIZE", SDL_GL_ACCUM_ALPHA_SIZE},
+    {"SDL_GL_STEREO", SDL_GL_STEREO},
+    {"SDL_GL_MULTISAMPLEBUFFERS", SDL_GL_MULTISAMPLEBUFFERS},
+    {"SDL_GL_MULTISAMPLESAMPLES", SDL_GL_MULTISAMPLESAMPLES},
+    {"SDL_GL_ACCELERATED_VISUAL", SDL_GL_ACCELERATED_VISUAL},
+    {"SDL_GL_SWAP_CONTROL", SDL_GL_SWAP_CONTROL},
+    {"SDL_GRAB_QUERY", SDL_GRAB_QUERY},
+    {"SDL_GRAB_OFF", SDL_GRAB_OFF},
+    {"SDL_GRAB_ON", SDL_GRAB_ON},
+    {"SDL_GRAB_FULLSCREEN", SDL_GRAB_FULLSCREEN},
+    {"IMG_INIT_JPG", IMG_INIT_JPG},
+    {"IMG_INIT_PNG", IMG_INIT_PNG},
+    {"IMG_INIT_TIF", IMG_INIT_TIF},
+    {"IMG_INIT_WEBP", IMG_INIT_WEBP},
+    {"MIX_INIT_FLAC", MIX_INIT_FLAC},
+    {"MIX_INIT_MOD", MIX_INIT_MOD},
+    {"MIX_INIT_MP3", MIX_INIT_MP3},
+    {"MIX_INIT_OGG", MIX_INIT_OGG},
+    {"MIX_INIT_FLUIDSYNTH", MIX_INIT_FLUIDSYNTH},
+    {"MIX_NO_FADING", MIX_NO_FADING},
+    {"MIX_FADING_OUT", MIX_FADING_OUT},
+    {"MIX_FADING_IN", MIX_FADING_IN},
+    {"MUS_NONE", MUS_NONE},
+    {"MUS_CMD", MUS_CMD},
+    {"MUS_WAV", MUS_WAV},
+    {"MUS_MOD", MUS_MOD},
+    {"MUS_MID", MUS_MID},
+    {"MUS_OGG", MUS_OGG},
+    {"MUS_MP3", MUS_MP3},
+    {"MUS_MP3_MAD", MUS_MP3_MAD},
+    {"MUS_FLAC", MUS_FLAC},
+    {"MUS_MODPLUG", MUS_MODPLUG},};
+
+// ...and with their documented values.
+const std::pair<const char*, long long> kListedEnums[] = {
+    {"SDL_AUDIO_STOPPED", 0},
+    {"SDL_AUDIO_PLAYING", 1},
+    {"SDL_AUDIO_PAUSED", 2},
+    {"CD_TRAYEMPTY", 0},
+    {"CD_STOPPED", 1},
+    {"CD_PLAYING", 2},
+    {"CD_PAUSED", 3},
+    {"CD_ERROR", -1},
+    {"SDL_NOEVENT", 0},
+    {"SDL_ACTIVEEVENT", 1},
+    {"SDL_KEYDOWN", 2},
+    {"SDL_KEYUP", 3},
+    {"SDL_MOUSEMOTION", 4},
+    {"SDL_MOUSEBUTTONDOWN", 5},
+    {"SDL_MOUSEBUTTONUP", 6},
+    {"SDL_JOYAXISMOTION", 7},
+    {"SDL_JOYBALLMOTION", 8},
+    {"SDL_JOYHATMOTION", 9},
+    {"SDL_JOYBUTTONDOWN", 10},
+    {"SDL_JOYBUTTONUP", 11},
+    {"SDL_QUIT", 12},
+    {"SDL_SYSWMEVENT", 13},
+    {"SDL_EVENT_RESERVEDA", 14},
+    {"SDL_EVENT_RESERVEDB", 15},
+    {"SDL_VIDEORESIZE", 16},
+    {"SDL_VIDEOEXPOSE", 17},
+    {"SDL_EVENT_RESERVED2", 18},
+    {"SDL_EVENT_RESERVED3", 19},
+    {"SDL_EVENT_RESERVED4", 20},
+    {"SDL_EVENT_RESERVED5", 21},
+    {"SDL_EVENT_RESERVED6", 22},
+    {"SDL_EVENT_RESERVED7", 23},
+    {"SDL_USEREVENT", 24},
+    {"SDL_NUMEVENTS", 32},
+    {"SDL_ACTIVEEVENTMASK", 2},
+    {"SDL_KEYDOWNMASK", 4},
+    {"SDL_KEYUPMASK", 8},
+    {"SDL_KEYEVENTMASK", 12},
+    {"SDL_MOUSEMOTIONMASK", 16},
+    {"SDL_MOUSEBUTTONDOWNMASK", 32},
+    {"SDL_MOUSEBUTTONUPMASK", 64},
+    {"SDL_MOUSEEVENTMASK", 112},
+    {"SDL_JOYAXISMOTIONMASK", 128},
+    {"SDL_JOYBALLMOTIONMASK", 256},
+    {"SDL_JOYHATMOTIONMASK", 512},
+    {"SDL_JOYBUTTONDOWNMASK", 1024},
+    {"SDL_JOYBUTTONUPMASK", 2048},
+    {"SDL_JOYEVENTMASK", 3968},
+    {"SDL_VIDEORESIZEMASK", 65536},
+    {"SDL_VIDEOEXPOSEMASK", 131072},
+    {"SDL_QUITMASK", 4096},
+    {"SDL_SYSWMEVENTMASK", 8192},
+    {"SDL_ADDEVENT", 0},
+    {"SDL_PEEKEVENT", 1},
+    {"SDL_GETEVENT", 2},
+    {"KMOD_NONE", 0},
+    {"KMOD_LSHIFT", 1},
+    {"KMOD_RSHIFT", 2},
+    {"KMOD_LCTRL", 64},
+    {"KMOD_RCTRL", 128},
+    {"KMOD_LALT", 256},
+    {"KMOD_RALT", 512},
+    {"KMOD_LMETA", 1024},
+    {"KMOD_RMETA", 2048},
+    {"KMOD_NUM", 4096},
+    {"KMOD_CAPS", 8192},
+    {"KMOD_MODE", 16384},
+    {"KMOD_RESERVED", 32768},
+    {"SDL_FALSE", 0},
+    {"SDL_TRUE", 1},
+    {"DUMMY_ENUM_VALUE", 0},
+    {"SDL_GL_RED_SIZE", 0},
+    {"SDL_GL_GREEN_SIZE", 1},
+    {"SDL_GL_BLUE_SIZE", 2},
+    {"SDL_GL_ALPHA_SIZE", 3},
+    {"SDL_GL_BUFFER_SIZE", 4},
+    {"SDL_GL_DOUBLEBUFFER", 5},
+    {"SDL_GL_DEPTH_SIZE", 6},
+    {"SDL_GL_STENCIL_SIZE", 7},
+    {"SDL_GL_ACCUM_RED_SIZE", 8},
+    {"SDL_GL_ACCUM_GREEN_SIZE", 9},
+    {"SDL_GL_ACCUM_BLUE_SIZE", 10},
+    {"SDL_GL_ACCUM_ALPHA_SIZE", 11},
+    {"SDL_GL_STEREO", 12},
+    {"SDL_GL_MULTISAMPLEBUFFERS", 13},
+    {"SDL_GL_MULTISAMPLESAMPLES", 14},
+    {"SDL_GL_ACCELERATED_VISUAL", 15},
+    {"SDL_GL_SWAP_CONTROL", 16},
+    {"SDL_GRAB_QUERY", -1},
+    {"SDL_GRAB_OFF", 0},
+    {"SDL_GRAB_ON", 1},
+    {"SDL_GRAB_FULLSCREEN", 2},
+    {"IMG_INIT_JPG", 1},
+    {"IMG_INIT_PNG", 2},
+    {"IMG_INIT_TIF", 4},
+    {"IMG_INIT_WEBP", 8},
+    {"MIX_INIT_FLAC", 1},
+    {"MIX_INIT_MOD", 2},
+    {"MIX_INIT_MP3", 4},
+    {"MIX_INIT_OGG", 8},
+    {"MIX_INIT_FLUIDSYNTH", 16},
+    {"MIX_NO_FADING", 0},
+    {"MIX_FADING_OUT", 1},
+    {"MIX_FADING_IN", 2},
+    {"MUS_NONE", 0},
+    {"MUS_CMD", 1},
+    {"MUS_WAV", 2},
+    {"MUS_MOD", 3},
+    {"MUS_MID", 4},
+    {"MUS_OGG", 5},
+    {"MUS_MP3", 6},
+    {"MUS_MP3_MAD", 7},
+    {"MUS_FLAC", 8},
+    {"MUS_MODPLUG", 9},};
+
+struct KeyDef {
+  std::string name;
+  long long value;
+};
+
+// The SDLKey enumeration as SDL_keysym.h spells it, in header order; an
+// entry without an initialiser takes the previous value plus one.
+std::vector<KeyDef> ParseKeysymHeader() {
+  std::vector<KeyDef> keys;
+  std::ifstream in("/usr/include/SDL/SDL_keysym.h");
+  std::string line;
+  bool inKeys = false;
+  long long next = 0;
+  const std::regex entry(R"(^\s*(SDLK_\w+)\s*(?:=\s*(\d+))?\s*,?\s*(?:/\*.*)?$)");
+  while (std::getline(in, line)) {
+    if (!inKeys) {
+      if (line.find("typedef enum") != std::string::npos) inKeys = true;
+      continue;
+    }
+    if (line.find("} SDLKey;") != std::string::npos) break;
+    std::smatch m;
+    if (!std::regex_match(line, m, entry)) continue;
+    long long value = m[2].matched ? std::stoll(m[2].str()) : next;
+    keys.push_back({m[1].str(), value});
+    next = value + 1;
+  }
+  return keys;
+}
+
+class ConstantsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    L = luaL_newstate();
+    ASSERT_NE(L, nullptr);
+    luaL_openlibs(L);
+  }
+  void TearDown() override { lua_close(L); }
+
+  // Registers all three sets into one table whose __newindex records every
+  // new key in order; a name set twice would reach __newindex only once.
+  void RegisterAllRecording() {
+    ASSERT_EQ(luaL_dostring(L,
+                  "order = {}\n"
+                  "target = setmetatable({}, {__newindex = function(t, k, v)\n"
+                  "  order[#order + 1] = k; rawset(t, k, v) end})"),
+              0);
+    lua_getglobal(L, "target");
+    RegisterNumberConstants(L, -1);
+    RegisterStringConstants(L, -1);
+    RegisterEnumConstants(L);
+    lua_pop(L, 1);
+    ASSERT_EQ(lua_gettop(L), 0);
+  }
+
+  double Get(const char* name) {
+    lua_getglobal(L, "target");
+    lua_getfield(L, -1, name);
+    EXPECT_EQ(lua_type(L, -1), LUA_TNUMBER) << name;
+    double v = lua_tonumber(L, -1);
+    lua_pop(L, 2);
+    return v;
+  }
+
+  std::vector<std::string> Order() {
+    std::vector<std::string> names;
+    lua_getglobal(L, "order");
+    int n = static_cast<int>(lua_objlen(L, -1));
+    for (int i = 1; i <= n; ++i) {
+      lua_rawgeti(L, -1, i);
+      names.emplace_back(lua_tostring(L, -1));
+      lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    return names;
+  }
+
+  lua_State* L = nullptr;
+};
+
+TEST_F(ConstantsTest, NumberConstantsAreSetInOrderWithDocumentedValues) {
+  RegisterAllRecording();
+  constexpr size_t kCount = sizeof(kListedNumbers) / sizeof(kListedNumbers[0]);
+  ASSERT_EQ(kCount, 161u);
+  ASSERT_EQ(kNumberConstantCount, 161u);
+  std::vector<std::string> order = Order();
+  ASSERT_GE(order.size(), kCount);
+  EXPECT_EQ(order.front(), "SDL_INIT_TIMER");
+  EXPECT_EQ(order[kCount - 1], "KAVRO_PATCHLEVEL");
+  for (size_t i = 0; i < kCount; ++i) {
+    EXPECT_EQ(order[i], kListedNumbers[i].name) << "position " << i;
+    if (!kListedNumbers[i].versioned) {
+      EXPECT_EQ(Get(kListedNumbers[i].name), kListedNumbers[i].value) << kListedNumbers[i].name;
+    }
+  }
+}
+
+TEST_F(ConstantsTest, NumberConstantsMatchLibraryHeaders) {
+  RegisterAllRecording();
+  for (const auto& [name, value] : kHeaderNumbers) EXPECT_EQ(Get(name), value) << name;
+}
+
+TEST_F(ConstantsTest, UnsignedAndNegativeValuesKeepTheirSign) {
+  RegisterAllRecording();
+  for (const char* name :
+       {"SDL_ALLEVENTS", "SDL_ALL_HOTKEYS", "SDL_MUTEX_MAXWAIT", "INADDR_NONE", "INADDR_BROADCAST"}) {
+    EXPECT_EQ(Get(name), 4294967295.0) << name;
+  }
+  EXPECT_EQ(Get("SDL_FULLSCREEN"), 2147483648.0);
+  EXPECT_EQ(Get("SDL_QUERY"), -1.0);
+  EXPECT_EQ(Get("CD_ERROR"), -1.0);
+  EXPECT_EQ(Get("SDL_GRAB_QUERY"), -1.0);
+  EXPECT_EQ(Get("ZIP_ERRNO"), -1.0);
+  EXPECT_EQ(Get("MIX_CHANNEL_POST"), -2.0);
+  EXPECT_EQ(Get("KAVRO_VERSION"), 67073.0);
+  EXPECT_EQ(Get("SDLK_ESCAPE"), 27.0);
+}
+
+TEST_F(ConstantsTest, LibraryVersionsFollowInstalledHeaders) {
+  RegisterAllRecording();
+  SDL_version v;
+  SDL_VERSION(&v);
+  EXPECT_EQ(Get("SDL_MAJOR_VERSION"), v.major);
+  EXPECT_EQ(Get("SDL_MINOR_VERSION"), v.minor);
+  EXPECT_EQ(Get("SDL_PATCHLEVEL"), v.patch);
+  SDL_IMAGE_VERSION(&v);
+  EXPECT_EQ(Get("SDL_IMAGE_PATCHLEVEL"), v.patch);
+  SDL_TTF_VERSION(&v);
+  EXPECT_EQ(Get("SDL_TTF_PATCHLEVEL"), v.patch);
+  SDL_MIXER_VERSION(&v);
+  EXPECT_EQ(Get("SDL_MIXER_PATCHLEVEL"), v.patch);
+  SDL_NET_VERSION(&v);
+  EXPECT_EQ(Get("SDL_NET_PATCHLEVEL"), v.patch);
+  EXPECT_EQ(Get("SDL_GFXPRIMITIVES_MICRO"), SDL_GFXPRIMITIVES_MICRO);
+}
+
+TEST_F(ConstantsTest, KeyEnumerationMatchesKeysymHeader) {
+  std::vector<KeyDef> keys = ParseKeysymHeader();
+  ASSERT_EQ(keys.size(), 234u) << "SDL_keysym.h not readable or changed";
+  EXPECT_EQ(keys.front().name, "SDLK_UNKNOWN");
+  EXPECT_EQ(keys.back().name, "SDLK_LAST");
+  EXPECT_EQ(keys.back().value, SDLK_LAST);
+
+  RegisterAllRecording();
+  for (size_t i = 0; i < keys.size(); ++i) {
+    ASSERT_NE(kEnumConstants[i].name, nullptr);
+    EXPECT_EQ(keys[i].name, kEnumConstants[i].name) << "entry " << i;
+    EXPECT_EQ(Get(keys[i].name.c_str()), static_cast<double>(keys[i].value)) << keys[i].name;
+  }
+  EXPECT_EQ(Get("SDLK_FIRST"), SDLK_FIRST);
+  EXPECT_EQ(Get("SDLK_WORLD_0"), 160);
+  EXPECT_EQ(Get("SDLK_WORLD_95"), 255);
+  EXPECT_EQ(Get("SDLK_KP0"), 256);
+  EXPECT_EQ(Get("SDLK_KP_EQUALS"), 272);
+  EXPECT_EQ(Get("SDLK_LAST"), 323);
+}
+
+TEST_F(ConstantsTest, EnumerationFamiliesFollowTheKeysInOrder) {
+  constexpr size_t kKeys = 234;
+  size_t count = 0;
+  while (kEnumConstants[count].name != nullptr) ++count;
+  EXPECT_EQ(count, 348u);
+  EXPECT_EQ(kEnumConstants[count].value, 0);
+
+  constexpr size_t kFamilies = sizeof(kListedEnums) / sizeof(kListedEnums[0]);
+  ASSERT_EQ(kFamilies, count - kKeys);
+  RegisterAllRecording();
+  for (size_t i = 0; i < kFamilies; ++i) {
+    EXPECT_STREQ(kEnumConstants[kKeys + i].name, kListedEnums[i].first);
+    EXPECT_EQ(Get(kListedEnums[i].first), static_cast<double>(kListedEnums[i].second)) << kListedEnums[i].first;
+  }
+  for (const auto& [name, value] : kHeaderEnums) EXPECT_EQ(Get(name), static_cast<double>(value)) << name;
+}
+
+TEST_F(ConstantsTest, EventMasksAgreeWithMaskMacro) {
+  RegisterAllRecording();
+  EXPECT_EQ(Get("SDL_ACTIVEEVENTMASK"), SDL_EVENTMASK(SDL_ACTIVEEVENT));
+  EXPECT_EQ(Get("SDL_KEYDOWNMASK"), SDL_EVENTMASK(SDL_KEYDOWN));
+  EXPECT_EQ(Get("SDL_KEYUPMASK"), SDL_EVENTMASK(SDL_KEYUP));
+  EXPECT_EQ(Get("SDL_KEYEVENTMASK"), SDL_EVENTMASK(SDL_KEYDOWN) | SDL_EVENTMASK(SDL_KEYUP));
+  EXPECT_EQ(Get("SDL_MOUSEMOTIONMASK"), SDL_EVENTMASK(SDL_MOUSEMOTION));
+  EXPECT_EQ(Get("SDL_MOUSEBUTTONDOWNMASK"), SDL_EVENTMASK(SDL_MOUSEBUTTONDOWN));
+  EXPECT_EQ(Get("SDL_MOUSEBUTTONUPMASK"), SDL_EVENTMASK(SDL_MOUSEBUTTONUP));
+  EXPECT_EQ(Get("SDL_MOUSEEVENTMASK"), SDL_EVENTMASK(SDL_MOUSEMOTION) | SDL_EVENTMASK(SDL_MOUSEBUTTONDOWN) |
+                                           SDL_EVENTMASK(SDL_MOUSEBUTTONUP));
+  EXPECT_EQ(Get("SDL_JOYAXISMOTIONMASK"), SDL_EVENTMASK(SDL_JOYAXISMOTION));
+  EXPECT_EQ(Get("SDL_JOYBALLMOTIONMASK"), SDL_EVENTMASK(SDL_JOYBALLMOTION));
+  EXPECT_EQ(Get("SDL_JOYHATMOTIONMASK"), SDL_EVENTMASK(SDL_JOYHATMOTION));
+  EXPECT_EQ(Get("SDL_JOYBUTTONDOWNMASK"), SDL_EVENTMASK(SDL_JOYBUTTONDOWN));
+  EXPECT_EQ(Get("SDL_JOYBUTTONUPMASK"), SDL_EVENTMASK(SDL_JOYBUTTONUP));
+  EXPECT_EQ(Get("SDL_JOYEVENTMASK"), SDL_EVENTMASK(SDL_JOYAXISMOTION) | SDL_EVENTMASK(SDL_JOYBALLMOTION) |
+                                         SDL_EVENTMASK(SDL_JOYHATMOTION) | SDL_EVENTMASK(SDL_JOYBUTTONDOWN) |
+                                         SDL_EVENTMASK(SDL_JOYBUTTONUP));
+  EXPECT_EQ(Get("SDL_VIDEORESIZEMASK"), SDL_EVENTMASK(SDL_VIDEORESIZE));
+  EXPECT_EQ(Get("SDL_VIDEOEXPOSEMASK"), SDL_EVENTMASK(SDL_VIDEOEXPOSE));
+  EXPECT_EQ(Get("SDL_QUITMASK"), SDL_EVENTMASK(SDL_QUIT));
+  EXPECT_EQ(Get("SDL_SYSWMEVENTMASK"), SDL_EVENTMASK(SDL_SYSWMEVENT));
+}
+
+TEST_F(ConstantsTest, StringConstantsAndNoNameTwice) {
+  char saved[sizeof g_runtime.baseDir];
+  memcpy(saved, g_runtime.baseDir, sizeof saved);
+  strcpy(g_runtime.baseDir, "/opt/game/");
+  RegisterAllRecording();
+  memcpy(g_runtime.baseDir, saved, sizeof saved);
+
+  lua_getglobal(L, "target");
+  lua_getfield(L, -1, "KAVRO_VERSION_STRING");
+  EXPECT_EQ(lua_type(L, -1), LUA_TSTRING);
+  EXPECT_STREQ(lua_tostring(L, -1), "1.6.1");
+  lua_getfield(L, -2, "KAVRO_PATH");
+  EXPECT_STREQ(lua_tostring(L, -1), "/opt/game/");
+  lua_pop(L, 3);
+
+  std::vector<std::string> order = Order();
+  EXPECT_EQ(order.size(), 161u + 2u + 348u);
+  std::set<std::string> distinct(order.begin(), order.end());
+  EXPECT_EQ(distinct.size(), order.size());
+  EXPECT_EQ(order[161], "KAVRO_VERSION_STRING");
+  EXPECT_EQ(order[162], "KAVRO_PATH");
+}
+
+TEST_F(ConstantsTest, RelativeTableIndexBelowTop) {
+  // The target table is not on the top of the stack: pushes must not shift it.
+  lua_newtable(L);
+  lua_pushnil(L);
+  RegisterNumberConstants(L, -2);
+  RegisterStringConstants(L, -2);
+  lua_pop(L, 1);
+  lua_getfield(L, -1, "SDL_INIT_VIDEO");
+  EXPECT_EQ(lua_tonumber(L, -1), 32.0);
+  lua_getfield(L, -2, "KAVRO_VERSION_STRING");
+  EXPECT_STREQ(lua_tostring(L, -1), "1.6.1");
+  lua_pop(L, 3);
+  EXPECT_EQ(lua_gettop(L), 0);
+}
+
+}  // namespace
