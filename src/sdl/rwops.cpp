@@ -1,7 +1,216 @@
+// Stream and byte-order bindings: SDL_RWops streams made from files (the
+// virtual file system first), memory and Lua io files; their seek, read,
+// write and close slots; integer readers and writers in either byte order;
+// byte swaps on plain numbers.
+//
+// A stream box does not own its stream.  Streams over a script's memory or
+// a script's io file keep that userdata alive through the box's environment
+// table, so the collector cannot free the memory or close the file while the
+// box is reachable.  What the box cannot know: a stream freed or closed
+// earlier (SDL_FreeRW, SDL_RWclose, a loader with a free-source flag of 1),
+// an io file closed by the script, or a loader that keeps the stream after
+// its box is gone.  Calling a slot of such a stream uses freed memory.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+
 #include "binding/call.h"
 #include "binding/registry.h"
+#include "host/physfs_rwops.h"
+#include "host/strings.h"
+#include "host/vfs.h"
+
+namespace {
+
+using kv::MemRef;
+
+// An unsigned 64-bit integer carried by a Lua number: high word = the
+// truncation of value / 2^32, low word = the truncation of what remains.
+// Negative values wrap modulo 2^64 (-1 gives 2^64 - 1, like a Uint32
+// argument); NaN, infinities and magnitudes of 2^64 and above give 0.
+struct U64Split {
+  using type = Uint64;
+  static constexpr const char* name = "number";
+  static bool check(lua_State* L, int idx) { return lua_isnumber(L, idx); }
+  static Uint64 get(lua_State* L, int idx) { return Convert(lua_tonumber(L, idx)); }
+
+  static Uint64 Convert(double v) {
+    constexpr double kWord = 4294967296.0;
+    constexpr double kLimit = kWord * kWord;
+    if (!(v > -kLimit && v < kLimit)) return 0;
+    double high = std::trunc(v / kWord);         // |high| < 2^32
+    double low = std::trunc(v - high * kWord);   // exact, |low| < 2^32
+    return (static_cast<Uint64>(static_cast<int64_t>(high)) << 32) + static_cast<Uint64>(static_cast<int64_t>(low));
+  }
+};
+
+// A Lua io file that is still open: its FILE, or null for any other value
+// (never a userdata taken for a FILE).
+struct IoFile {
+  using type = FILE*;
+  static constexpr const char* name = "userdata";
+  static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
+  static FILE* get(lua_State* L, int idx) {
+    if (lua_type(L, idx) != LUA_TUSERDATA || lua_objlen(L, idx) != sizeof(FILE*)) return nullptr;
+    if (!lua_getmetatable(L, idx)) return nullptr;
+    lua_getfield(L, LUA_REGISTRYINDEX, LUA_FILEHANDLE);
+    bool isFile = lua_rawequal(L, -1, -2) != 0;
+    lua_pop(L, 2);
+    return isFile ? *static_cast<FILE**>(lua_touserdata(L, idx)) : nullptr;
+  }
+};
+
+using Rw = kv::Box<kv::box::RWops>;
+
+// Pushes a stream box (nil for no stream) that keeps the userdata at
+// `anchor` alive for as long as the box lives.
+int PushStreamKeeping(lua_State* L, SDL_RWops* rw, int anchor) {
+  if (rw == nullptr) {
+    lua_pushnil(L);
+    return 1;
+  }
+  kv::PushBox<kv::box::RWops>(L, rw);
+  lua_createtable(L, 1, 0);
+  lua_pushvalue(L, anchor);
+  lua_rawseti(L, -2, 1);
+  lua_setfenv(L, -2);
+  return 1;
+}
+
+bool ModeIn(const char* mode, std::initializer_list<const char*> modes) {
+  return std::any_of(modes.begin(), modes.end(), [mode](const char* m) { return StrEquals(mode, m, true) == 1; });
+}
+
+// A name the virtual file system holds is served from there by mode (no
+// fallback to the host file system); any other name goes to SDL unchanged.
+SDL_RWops* RWFromFile(const char* name, const char* mode) {
+  if (!VfsExists(name)) return SDL_RWFromFile(name, mode);
+  if (ModeIn(mode, {"r", "rb"})) return PHYSFSRWOPS_openForRead(name);
+  if (ModeIn(mode, {"w", "wb"})) return PHYSFSRWOPS_openForWrite(name);
+  if (ModeIn(mode, {"a", "ab", "a+", "a+b", "ab+", "w+", "w+b", "wb+"})) return PHYSFSRWOPS_openForAppend(name);
+  return nullptr;
+}
+
+// The stream reads and writes the io file's FILE but never closes it: the
+// Lua file object owns it.  The autoclose flag is therefore ignored.
+int RWFromFP(lua_State* L, FILE* fp, int /*autoclose*/) {
+  return PushStreamKeeping(L, fp ? SDL_RWFromFP(fp, 0) : nullptr, 1);
+}
+
+// The number of bytes of `m` a stream may use: a full userdata's block
+// bounds the script's size; a light userdata's size cannot be known.
+int FitSize(const MemRef& m, int size) {
+  if (size <= 0) return 0;
+  return m.full ? static_cast<int>(std::min<size_t>(size_t(size), m.size)) : size;
+}
+
+// A memory stream over the memory userdata given as argument 1.
+template <auto Make>
+int MemStream(lua_State* L, MemRef m, int size) {
+  return PushStreamKeeping(L, m.ptr ? Make(m.ptr, FitSize(m, size)) : nullptr, 1);
+}
+
+// A read or write of `count` objects of `size` bytes through the stream's
+// slot, with the count cut to what a full userdata's block holds.  A
+// non-positive size or count moves nothing (SDL's file slots would take a
+// negative one as a huge one).
+template <auto Slot>
+int Transfer(SDL_RWops* rw, MemRef m, int size, int count) {
+  if (m.ptr == nullptr || size <= 0 || count <= 0) return 0;
+  if (m.full) count = static_cast<int>(std::min<size_t>(size_t(count), m.size / size_t(size)));
+  if (count == 0) return 0;
+  return (rw->*Slot)(rw, m.ptr, size, count);
+}
+
+int RWseek(SDL_RWops* rw, int offset, int whence) { return SDL_RWseek(rw, offset, whence); }
+int RWtell(SDL_RWops* rw) { return SDL_RWtell(rw); }
+int RWclose(SDL_RWops* rw) { return SDL_RWclose(rw); }
+
+// An integer of T's width in little- or big-endian order through the read
+// slot.  SDL's own readers return an uninitialised value after a short
+// read; here anything short of the whole integer gives 0.
+template <class T, bool BigEndian>
+T ReadInt(SDL_RWops* rw) {
+  Uint8 bytes[sizeof(T)] = {};
+  if (SDL_RWread(rw, bytes, sizeof bytes, 1) != 1) return 0;
+  T v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v = T((v << 8) | bytes[BigEndian ? i : sizeof(T) - 1 - i]);
+  return v;
+}
+
+// SDL_AllocRW leaves the slots uninitialised; an empty stream's slots
+// refuse every operation instead, and its close frees the record.
+int Refuse() {
+  SDL_SetError("Stream has no data source");
+  return -1;
+}
+int SDLCALL EmptySeek(SDL_RWops*, int, int) { return Refuse(); }
+int SDLCALL EmptyRead(SDL_RWops*, void*, int, int) { return Refuse(); }
+int SDLCALL EmptyWrite(SDL_RWops*, const void*, int, int) { return Refuse(); }
+int SDLCALL EmptyClose(SDL_RWops* rw) {
+  SDL_FreeRW(rw);
+  return 0;
+}
+
+SDL_RWops* AllocRW() {
+  SDL_RWops* rw = SDL_AllocRW();
+  if (rw == nullptr) return nullptr;
+  *rw = SDL_RWops{};
+  rw->seek = EmptySeek;
+  rw->read = EmptyRead;
+  rw->write = EmptyWrite;
+  rw->close = EmptyClose;
+  return rw;
+}
+
+// Byte swaps on numbers; the little-endian forms leave values unchanged.
+Uint16 Swap16(int v) { return static_cast<Uint16>(((v & 255) << 8) | ((v >> 8) & 255)); }
+Uint32 Swap32(Uint32 v) { return SDL_Swap32(v); }
+Uint64 Swap64(Uint64 v) { return SDL_Swap64(v); }
+template <class T>
+T Same(T v) {
+  return v;
+}
+
+}  // namespace
 
 using namespace kv;
 
 const luaL_Reg kRwopsApi[] = {
+    KV_FN(SDL_RWFromFile, &RWFromFile, Str, Str),
+    KV_FN(SDL_RWFromFP, &RWFromFP, IoFile, Int),
+    KV_FN(SDL_RWFromMem, &MemStream<&SDL_RWFromMem>, MemSized, Int),
+    KV_FN(SDL_RWFromConstMem, &MemStream<&SDL_RWFromConstMem>, MemSized, Int),
+    KV_FN(SDL_AllocRW, &AllocRW),
+    KV_FN(SDL_FreeRW, &SDL_FreeRW, Rw),
+    KV_FN(SDL_RWseek, &RWseek, Rw, Int, Int),
+    KV_FN(SDL_RWtell, &RWtell, Rw),
+    KV_FN(SDL_RWread, &Transfer<&SDL_RWops::read>, Rw, MemSized, Int, Int),
+    KV_FN(SDL_RWwrite, &Transfer<&SDL_RWops::write>, Rw, MemSized, Int, Int),
+    KV_FN(SDL_RWclose, &RWclose, Rw),
+    KV_FN(SDL_ReadLE16, (&ReadInt<Uint16, false>), Rw),
+    KV_FN(SDL_ReadBE16, (&ReadInt<Uint16, true>), Rw),
+    KV_FN(SDL_ReadLE32, (&ReadInt<Uint32, false>), Rw),
+    KV_FN(SDL_ReadBE32, (&ReadInt<Uint32, true>), Rw),
+    KV_FN(SDL_ReadLE64, (&ReadInt<Uint64, false>), Rw),
+    KV_FN(SDL_ReadBE64, (&ReadInt<Uint64, true>), Rw),
+    KV_FN(SDL_WriteLE16, &SDL_WriteLE16, Rw, Int),
+    KV_FN(SDL_WriteBE16, &SDL_WriteBE16, Rw, Int),
+    KV_FN(SDL_WriteLE32, &SDL_WriteLE32, Rw, U32),
+    KV_FN(SDL_WriteBE32, &SDL_WriteBE32, Rw, U32),
+    KV_FN(SDL_WriteLE64, &SDL_WriteLE64, Rw, U64Split),
+    KV_FN(SDL_WriteBE64, &SDL_WriteBE64, Rw, U64Split),
+    KV_FN(SDL_Swap16, &Swap16, Int),
+    KV_FN(SDL_Swap32, &Swap32, U32),
+    KV_FN(SDL_Swap64, &Swap64, U64Split),
+    KV_FN(SDL_SwapLE16, &Same<Uint16>, Int),
+    KV_FN(SDL_SwapLE32, &Same<Uint32>, U32),
+    KV_FN(SDL_SwapLE64, &Same<Uint64>, U64Split),
+    KV_FN(SDL_SwapBE16, &Swap16, Int),
+    KV_FN(SDL_SwapBE32, &Swap32, U32),
+    KV_FN(SDL_SwapBE64, &Swap64, U64Split),
     {nullptr, nullptr}};
