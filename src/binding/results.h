@@ -100,6 +100,16 @@ struct AsBool {
   }
 };
 
+// A library text pushed as a string; a null pointer pushes "".
+struct TextOrEmpty {
+  template <class R>
+  static inline int push(lua_State* L, R r) {
+    const char* text = r;
+    lua_pushstring(L, text ? text : "");
+    return 1;
+  }
+};
+
 // The library's result is not passed on.
 struct NoResult {
   template <class R>
