@@ -1,7 +1,244 @@
+// Video, surface and window-manager bindings.
+//
+// Most rows hand their arguments straight to SDL.  The shims exist where
+// SDL trusts its caller more than a script can be trusted:
+// - several video calls dereference SDL's video device without checking
+//   that video is up (NeedVideo answers with the call's failure value
+//   instead);
+// - update rectangles reach the driver and the shadow-surface copy
+//   unclipped, so they are clipped to the surface here;
+// - SDL_LowerBlit does no clipping at all and crashes on NULL rectangles;
+// - palette calls copy outside the palette for a negative first colour or
+//   count;
+// - SDL_CreateRGBSurfaceFrom would address past the end of a full
+//   userdata's block;
+// - software YUV overlays draw into their display surface clipped to the
+//   screen's size, so the display must be the screen.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <type_traits>
+
 #include "binding/call.h"
 #include "binding/registry.h"
+#include "sdl/archive_first.h"
+#include "sdl/win32_display.h"
+
+namespace {
+
+using kv::MemRef;
+
+bool VideoUp() {
+  return SDL_GetVideoInfo() != nullptr;
+}
+
+// Fn, but only while video is up; otherwise SDL's error is set and the
+// call answers `Fail` (nothing for a void function).
+template <auto Fn, auto Fail, class F = decltype(Fn)>
+struct NeedVideo;
+template <auto Fn, auto Fail, class R, class... P>
+struct NeedVideo<Fn, Fail, R (*)(P...)> {
+  static R call(P... args) {
+    if (!VideoUp()) {
+      SDL_SetError("Video subsystem has not been initialized");
+      if constexpr (std::is_void_v<R>) {
+        return;
+      } else {
+        return static_cast<R>(Fail);
+      }
+    }
+    return Fn(args...);
+  }
+};
+
+SDL_Surface* SetVideoMode(int width, int height, int bpp, Uint32 flags) {
+  if (flags & SDL_FULLSCREEN) Win32PinDisplay60Hz(width, height, bpp);
+  return SDL_SetVideoMode(width, height, bpp, flags);
+}
+
+// The part of (x, y, w, h) inside the surface; false when nothing is left.
+bool ClipToSurface(const SDL_Surface* s, int64_t x, int64_t y, int64_t w, int64_t h, SDL_Rect* out) {
+  int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+  int64_t x1 = std::min<int64_t>(x + w, s->w), y1 = std::min<int64_t>(y + h, s->h);
+  if (x1 <= x0 || y1 <= y0) return false;
+  *out = SDL_Rect{static_cast<Sint16>(x0), static_cast<Sint16>(y0), static_cast<Uint16>(x1 - x0),
+                  static_cast<Uint16>(y1 - y0)};
+  return true;
+}
+
+// Zero width or height stands for the surface's own, as in SDL.
+void UpdateRect(SDL_Surface* surface, int x, int y, Uint32 w, Uint32 h) {
+  SDL_Rect r;
+  if (ClipToSurface(surface, x, y, w ? w : surface->w, h ? h : surface->h, &r))
+    SDL_UpdateRects(surface, 1, &r);
+}
+
+// The box holds one rectangle: a count above 1 still updates only that one.
+void UpdateRects(SDL_Surface* surface, int count, SDL_Rect* rect) {
+  SDL_Rect r;
+  if (count > 0 && rect && ClipToSurface(surface, rect->x, rect->y, rect->w, rect->h, &r)) {
+    SDL_UpdateRects(surface, 1, &r);
+  }
+}
+
+bool Inside(const SDL_Surface* s, const SDL_Rect& r) {
+  return r.x >= 0 && r.y >= 0 && r.x + r.w <= s->w && r.y + r.h <= s->h;
+}
+
+// Nil stands for the whole source and for the destination's origin.  Both
+// rectangles must lie inside their surfaces; the copied area is the smaller
+// of the two sizes.  The script's rectangles are not written.
+int LowerBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  SDL_Rect sr = srcrect ? *srcrect : SDL_Rect{0, 0, static_cast<Uint16>(src->w), static_cast<Uint16>(src->h)};
+  SDL_Rect dr = dstrect ? *dstrect : SDL_Rect{0, 0, static_cast<Uint16>(dst->w), static_cast<Uint16>(dst->h)};
+  if (!Inside(src, sr) || !Inside(dst, dr)) {
+    SDL_SetError("Blit rectangle outside the surface");
+    return -1;
+  }
+  sr.w = dr.w = std::min(sr.w, dr.w);
+  sr.h = dr.h = std::min(sr.h, dr.h);
+  return SDL_LowerBlit(src, &sr, dst, &dr);
+}
+
+// The colour range kept inside the destination palette.  SDL reads `count`
+// colours from the source array, whose length a pointer box does not know;
+// the count is bounded by the destination palette (at most 256 colours).
+// A range that had to be cut answers 0, as SDL does when not all colours
+// were set.
+template <class Set>
+int SetPaletteRange(SDL_Surface* surface, int first, int count, Set set) {
+  SDL_Palette* pal = surface->format ? surface->format->palette : nullptr;
+  int size = pal ? std::min(pal->ncolors, 256) : 0;
+  if (!pal || first < 0 || count < 0 || first > size) return 0;
+  int fit = std::min(count, size - first);
+  int result = set(fit);
+  return fit == count ? result : 0;
+}
+
+int SetColors(SDL_Surface* surface, SDL_Color* colors, int first, int count) {
+  return SetPaletteRange(surface, first, count,
+                         [&](int n) { return SDL_SetColors(surface, colors, first, n); });
+}
+
+int SetPalette(SDL_Surface* surface, int flags, SDL_Color* colors, int first, int count) {
+  return SetPaletteRange(surface, first, count,
+                         [&](int n) { return SDL_SetPalette(surface, flags, colors, first, n); });
+}
+
+// Pixels in a full userdata must cover pitch x height bytes, with each row
+// (pitch) at least as long as width pixels; the surface box then keeps the
+// userdata alive.  A light userdata is passed as the script gave it.
+int CreateRGBSurfaceFrom(lua_State* L, MemRef pixels, int width, int height, int depth, int pitch,
+                         Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask) {
+  SDL_Surface* s = nullptr;
+  int64_t row = (int64_t{width} * depth + 7) / 8;
+  if (pixels.full && (width < 0 || height < 0 || depth <= 0 || pitch < row ||
+                      int64_t{pitch} * height > static_cast<int64_t>(pixels.size))) {
+    SDL_SetError("Pixel memory smaller than pitch x height");
+  } else {
+    s = SDL_CreateRGBSurfaceFrom(pixels.ptr, width, height, depth, pitch, rmask, gmask, bmask, amask);
+  }
+  if (!s) {
+    lua_pushnil(L);
+    return 1;
+  }
+  kv::PushBox<kv::box::Surface>(L, s);
+  if (pixels.full) {
+    lua_createtable(L, 1, 0);
+    lua_pushvalue(L, 1);
+    lua_rawseti(L, -2, 1);
+    lua_setfenv(L, -2);
+  }
+  return 1;
+}
+
+SDL_Surface* LoadBmp(const char* name) {
+  return LoadArchiveFirst(
+      name, [](SDL_RWops* stream) { return SDL_LoadBMP_RW(stream, 1); },
+      [](const char* file) { return SDL_LoadBMP_RW(SDL_RWFromFile(file, "rb"), 1); });
+}
+
+int SaveBmp(SDL_Surface* surface, const char* name) {
+  return SDL_SaveBMP_RW(surface, SDL_RWFromFile(name, "wb"), 1);
+}
+
+SDL_Overlay* CreateYUVOverlay(int width, int height, Uint32 format, SDL_Surface* display) {
+  if (display != SDL_GetVideoSurface()) {
+    SDL_SetError("YUV overlays display on the video surface only");
+    return nullptr;
+  }
+  if (width <= 0 || height <= 0 || int64_t{width} * height > (int64_t{1} << 26)) {
+    SDL_SetError("Invalid YUV overlay size");
+    return nullptr;
+  }
+  return SDL_CreateYUVOverlay(width, height, format, display);
+}
+
+// Only the colour-array form of SDL_Color: the value form holds one colour
+// and no array.  Both forms carry tag 36 and, in 32-bit builds, blocks of
+// the same size, so the metatable tells them apart.
+struct ColorArrayArg : kv::Box<kv::box::ColorArray> {
+  static bool check(lua_State* L, int idx) {
+    if (!kv::ToBox<kv::box::ColorArray>(L, idx) || !lua_getmetatable(L, idx)) return false;
+    kv::PushBoxMetatable(L, kv::box::ColorArray::index);
+    bool same = lua_rawequal(L, -1, -2) != 0;
+    lua_pop(L, 2);
+    return same;
+  }
+};
+
+}  // namespace
 
 using namespace kv;
 
+using Surf = Box<box::Surface>;
+using OptRect = Opt<Box<box::Rect>>;
+
 const luaL_Reg kVideoApi[] = {
+    KV_FN(SDL_SetVideoMode, &SetVideoMode, Int, Int, Int, U32),
+    KV_FN(SDL_VideoModeOK, (&NeedVideo<&SDL_VideoModeOK, 0>::call), Int, Int, Int, U32),
+    KV_FN(SDL_GetVideoInfo, &SDL_GetVideoInfo),
+    KV_FN(SDL_GetVideoSurface, &SDL_GetVideoSurface),
+    KV_FN(SDL_VideoInit, &SDL_VideoInit, Opt<Str>, U32),
+    KV_FN(SDL_VideoQuit, &SDL_VideoQuit),
+    KV_FN(SDL_Flip, (&NeedVideo<&SDL_Flip, -1>::call), Surf),
+    KV_FN(SDL_UpdateRect, (&NeedVideo<&UpdateRect, 0>::call), Surf, Int, Int, U32, U32),
+    KV_FN(SDL_UpdateRects, (&NeedVideo<&UpdateRects, 0>::call), Surf, Int, OptRect),
+    KV_FN(SDL_SetGamma, (&NeedVideo<&SDL_SetGamma, -1>::call), F32, F32, F32),
+    KV_FN(SDL_SetColors, &SetColors, Surf, ColorArrayArg, Int, Int),
+    KV_FN(SDL_SetPalette, &SetPalette, Surf, Int, ColorArrayArg, Int, Int),
+    KV_FN(SDL_MapRGB, &SDL_MapRGB, Box<box::PixelFormat>, U8, U8, U8),
+    KV_FN(SDL_MapRGBA, &SDL_MapRGBA, Box<box::PixelFormat>, U8, U8, U8, U8),
+    KV_FN(SDL_CreateRGBSurface, &SDL_CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_AllocSurface, &SDL_CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_CreateRGBSurfaceFrom, &CreateRGBSurfaceFrom, MemSized, Int, Int, Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_FreeSurface, &SDL_FreeSurface, Surf),
+    KV_FN(SDL_LockSurface, &SDL_LockSurface, Surf),
+    KV_FN(SDL_UnlockSurface, &SDL_UnlockSurface, Surf),
+    KV_FN(SDL_LoadBMP, &LoadBmp, Str),
+    KV_FN(SDL_LoadBMP_RW, &SDL_LoadBMP_RW, Box<box::RWops>, Int),
+    KV_FN(SDL_SaveBMP, &SaveBmp, Surf, Str),
+    KV_FN(SDL_SaveBMP_RW, &SDL_SaveBMP_RW, Surf, Box<box::RWops>, Int),
+    KV_FN(SDL_SetColorKey, &SDL_SetColorKey, Surf, U32, U32),
+    KV_FN(SDL_SetAlpha, &SDL_SetAlpha, Surf, U32, U8),
+    KV_FN(SDL_SetClipRect, &SDL_SetClipRect, Surf, OptRect),
+    KV_FN(SDL_GetClipRect, &SDL_GetClipRect, Surf, Box<box::Rect>),
+    KV_FN(SDL_ConvertSurface, &SDL_ConvertSurface, Surf, Box<box::PixelFormat>, U32),
+    KV_FN(SDL_BlitSurface, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_UpperBlit, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_LowerBlit, &LowerBlit, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_SoftStretch, &SDL_SoftStretch, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_FillRect, &SDL_FillRect, Surf, OptRect, U32),
+    KV_FN(SDL_DisplayFormat, (&NeedVideo<&SDL_DisplayFormat, nullptr>::call), Surf),
+    KV_FN(SDL_DisplayFormatAlpha, (&NeedVideo<&SDL_DisplayFormatAlpha, nullptr>::call), Surf),
+    KV_FN(SDL_CreateYUVOverlay, (&NeedVideo<&CreateYUVOverlay, nullptr>::call), Int, Int, U32, Surf),
+    KV_FN(SDL_LockYUVOverlay, &SDL_LockYUVOverlay, Box<box::Overlay>),
+    KV_FN(SDL_UnlockYUVOverlay, &SDL_UnlockYUVOverlay, Box<box::Overlay>),
+    KV_FN(SDL_DisplayYUVOverlay, (&NeedVideo<&SDL_DisplayYUVOverlay, -1>::call), Box<box::Overlay>, OptRect),
+    KV_FN(SDL_FreeYUVOverlay, (&NeedVideo<&SDL_FreeYUVOverlay, 0>::call), Box<box::Overlay>),
+    KV_FN(SDL_WM_SetCaption, &SDL_WM_SetCaption, Opt<Str>, Opt<Str>),
+    KV_FN(SDL_WM_IconifyWindow, (&NeedVideo<&SDL_WM_IconifyWindow, 0>::call)),
+    KV_FN(SDL_WM_ToggleFullScreen, (&NeedVideo<&SDL_WM_ToggleFullScreen, 0>::call), Surf),
+    KV_FN(SDL_WM_GrabInput, &SDL_WM_GrabInput, Num<SDL_GrabMode>),
     {nullptr, nullptr}};
