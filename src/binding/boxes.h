@@ -146,9 +146,10 @@ inline typename D::Type* PayloadOf(void* block) {
 // a full userdata of D's block size whose tag is D's.
 template <class D>
 inline void* ToBox(lua_State* L, int idx) {
-  if (lua_type(L, idx) != LUA_TUSERDATA) return nullptr;
-  if (lua_objlen(L, idx) != sizeof(typename D::BlockType)) return nullptr;
+  // lua_touserdata is null for anything but userdata; lua_objlen is 0 for a
+  // light userdata, which never equals a block's size.
   void* block = lua_touserdata(L, idx);
+  if (!block || lua_objlen(L, idx) != sizeof(typename D::BlockType)) return nullptr;
   return static_cast<int32_t*>(block)[0] == D::tag ? block : nullptr;
 }
 

@@ -55,26 +55,46 @@ inline constexpr bool kIsShim = [] {
   }
 }();
 
+// Where an argument waits between its check and the call: the value itself
+// for kinds read while checking (see Fetch in kinds.h), nothing for the
+// others, which are read by their get after all checks have passed.
+template <class K, bool = Fetch<K>::enabled>
+struct Slot {};
+template <class K>
+struct Slot<K, true> {
+  typename K::type value;
+};
+
 // Count and kind checks; raises the argument errors.
 template <FixedString Name, class... Kinds>
 struct ArgCheck {
   static constexpr int count = sizeof...(Kinds);
+  using Slots = std::tuple<Slot<Kinds>...>;
+
+  template <class K>
+  static inline bool one(lua_State* L, int idx, Slot<K>& slot) {
+    if constexpr (Fetch<K>::enabled) {
+      return Fetch<K>::fetch(L, idx, slot.value);
+    } else {
+      return K::check(L, idx);
+    }
+  }
 
   template <size_t... I>
-  static inline void kinds(lua_State* L, std::index_sequence<I...>) {
+  static inline void kinds(lua_State* L, Slots& slots, std::index_sequence<I...>) {
     int failed = 0;
     // && folds left to right and stops at the first failing argument.
-    (void)((Kinds::check(L, int(I) + 1) || ((failed = int(I) + 1), false)) && ...);
+    (void)((one<Kinds>(L, int(I) + 1, std::get<I>(slots)) || ((failed = int(I) + 1), false)) && ...);
     if (__builtin_expect(failed != 0, 0)) {
       static constexpr const char* names[] = {Kinds::name...};
       ArgTypeError(L, Name.s, failed, names[failed - 1]);
     }
   }
 
-  static inline void run(lua_State* L) {
+  static inline void run(lua_State* L, Slots& slots) {
     int top = lua_gettop(L);
     if (__builtin_expect(top != count, 0)) ArgCountError(L, Name.s, top, count);
-    if constexpr (count > 0) kinds(L, std::index_sequence_for<Kinds...>{});
+    if constexpr (count > 0) kinds(L, slots, std::index_sequence_for<Kinds...>{});
   }
 };
 
@@ -93,21 +113,35 @@ struct Binding {
   }
   static_assert(KindsFit(std::index_sequence_for<Kinds...>{}), "an argument kind does not fit its parameter");
 
+  using Check = ArgCheck<Name, Kinds...>;
+
+  // The converted argument: kept from the check, or read now.
+  template <class K>
+  static inline typename K::type take(lua_State* L, int idx, Slot<K>& slot) {
+    if constexpr (Fetch<K>::enabled) {
+      return slot.value;
+    } else {
+      return K::get(L, idx);
+    }
+  }
+
   template <size_t... I>
-  static inline int invoke(lua_State* L, std::index_sequence<I...>) {
+  static inline int invoke(lua_State* L, typename Check::Slots& slots, std::index_sequence<I...>) {
     if constexpr (shim) {
-      return Fn(L, Kinds::get(L, int(I) + 1)...);
+      return Fn(L, take<Kinds>(L, int(I) + 1, std::get<I>(slots))...);
     } else if constexpr (std::is_void_v<typename Traits::Result>) {
-      Fn(Kinds::get(L, int(I) + 1)...);
+      Fn(take<Kinds>(L, int(I) + 1, std::get<I>(slots))...);
       return 0;
     } else {
-      return Result::template push<typename Traits::Result>(L, Fn(Kinds::get(L, int(I) + 1)...));
+      return Result::template push<typename Traits::Result>(
+          L, Fn(take<Kinds>(L, int(I) + 1, std::get<I>(slots))...));
     }
   }
 
   static int call(lua_State* L) {
-    ArgCheck<Name, Kinds...>::run(L);
-    return invoke(L, std::index_sequence_for<Kinds...>{});
+    typename Check::Slots slots{};
+    Check::run(L, slots);
+    return invoke(L, slots, std::index_sequence_for<Kinds...>{});
   }
 };
 

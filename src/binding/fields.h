@@ -14,6 +14,7 @@
 #include "binding/boxes.h"
 #include "binding/convert.h"
 #include "binding/error.h"
+#include "binding/kinds.h"
 
 namespace kv {
 
@@ -64,19 +65,45 @@ inline void CopyListed<SDL_AudioSpec>(SDL_AudioSpec* dst, const SDL_AudioSpec* s
   dst->userdata = src->userdata;
 }
 
+// The integer an enumeration member is kept as.  A script may store any
+// number in such a member, also one outside the enumeration's values, so
+// these members are read and written through that integer's bytes.
+template <class T>
+using StoredAs = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>, std::type_identity<T>>::type;
+
+template <auto M>
+inline StoredAs<typename Member<M>::Type> LoadMember(void* o) {
+  auto& member = static_cast<typename Member<M>::Struct*>(o)->*M;
+  if constexpr (std::is_enum_v<typename Member<M>::Type>) {
+    StoredAs<typename Member<M>::Type> v;
+    std::memcpy(&v, &member, sizeof v);
+    return v;
+  } else {
+    return member;
+  }
+}
+
+template <auto M>
+inline void StoreMember(void* o, StoredAs<typename Member<M>::Type> v) {
+  auto& member = static_cast<typename Member<M>::Struct*>(o)->*M;
+  if constexpr (std::is_enum_v<typename Member<M>::Type>) {
+    std::memcpy(&member, &v, sizeof v);
+  } else {
+    member = v;
+  }
+}
+
 // A number member, converted as arguments are.  As names the C type the
 // value is read and converted as, when it differs from the member's.
-template <auto M, class As = typename Member<M>::Type>
+template <auto M, class As = StoredAs<typename Member<M>::Type>>
 constexpr FieldDef num(const char* name) {
-  using S = typename Member<M>::Struct;
-  using T = typename Member<M>::Type;
+  using Stored = StoredAs<typename Member<M>::Type>;
   return {name, NameLength(name),
-          [](lua_State* L, void* o) {
-            lua_pushnumber(L, static_cast<lua_Number>(static_cast<As>(static_cast<S*>(o)->*M)));
-          },
+          [](lua_State* L, void* o) { lua_pushnumber(L, static_cast<lua_Number>(static_cast<As>(LoadMember<M>(o)))); },
           [](lua_State* L, void* o, int v) {
-            if (!lua_isnumber(L, v)) return false;
-            static_cast<S*>(o)->*M = static_cast<T>(FromNumber<As>(lua_tonumber(L, v)));
+            lua_Number n;
+            if (!ReadNumber(L, v, n)) return false;
+            StoreMember<M>(o, static_cast<Stored>(FromNumber<As>(n)));
             return true;
           },
           "number"};
@@ -179,20 +206,25 @@ constexpr FieldDef copy(const char* name) {
 KAVRO_BOX_TYPES(KV_DECLARE_FIELDS)
 #undef KV_DECLARE_FIELDS
 
+// Field names are short: comparing them byte by byte costs less than a call
+// to memcmp, and keeps the accessors free of calls while they search.
+inline bool SameName(const char* name, const char* key, size_t len) {
+  for (size_t i = 0; i < len; ++i)
+    if (name[i] != key[i]) return false;
+  return true;
+}
+
 inline const FieldDef* FindField(const FieldTable& t, const char* key, size_t len) {
   for (int i = 0; i < t.count; ++i) {
     const FieldDef& f = t.rows[i];
-    if (f.len == len && f.name[0] == key[0] && std::memcmp(f.name, key, len) == 0) return &f;
+    if (f.len == len && SameName(f.name, key, len)) return &f;
   }
   return nullptr;
 }
 
-// The key as a field name: strings, and numbers turned into strings in place.
-inline const char* FieldKey(lua_State* L, size_t* len) {
-  int t = lua_type(L, 2);
-  if (t != LUA_TSTRING && t != LUA_TNUMBER) return nullptr;
-  return lua_tolstring(L, 2, len);
-}
+// The key as a field name: strings, and numbers turned into strings in
+// place; null (with length 0) for any other key.
+inline const char* FieldKey(lua_State* L, size_t* len) { return lua_tolstring(L, 2, len); }
 
 // __index: the field's value, or the key itself for a name the type lacks.
 template <class D>

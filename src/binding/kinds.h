@@ -16,6 +16,14 @@
 
 namespace kv {
 
+// lua_isnumber and lua_tonumber in one step: false for a value that
+// lua_isnumber refuses, else true with the number in `out`.  lua_tonumber
+// gives 0 for anything refused, so only a 0 needs the second question.
+inline bool ReadNumber(lua_State* L, int idx, lua_Number& out) {
+  out = lua_tonumber(L, idx);
+  return out != 0 || lua_isnumber(L, idx);
+}
+
 // A number converted to the C type T (any integer width, enum, float, double).
 template <class T>
 struct Num {
@@ -103,6 +111,75 @@ struct Opt {
   static constexpr const char* name = K::name;
   static bool check(lua_State* L, int idx) { return lua_type(L, idx) == LUA_TNIL || K::check(L, idx); }
   static type get(lua_State* L, int idx) { return lua_type(L, idx) == LUA_TNIL ? nullptr : K::get(L, idx); }
+};
+
+// Kinds whose value can be read in the same step as their check, because
+// reading it has no effect a script could see (nothing is converted in
+// place or allocated), say so here with
+//   fetch(L, idx, type& out) -> bool   the check; on success also the value;
+// the template then keeps the value from the check instead of asking Lua a
+// second time.  The specialisations name exact kinds: a kind derived from
+// one of these (with a get of its own) is not matched and keeps check/get.
+template <class K>
+struct Fetch {
+  static constexpr bool enabled = false;
+};
+
+template <class T>
+struct Fetch<Num<T>> {
+  static constexpr bool enabled = true;
+  static bool fetch(lua_State* L, int idx, T& out) {
+    lua_Number n;
+    if (!ReadNumber(L, idx, n)) return false;
+    out = FromNumber<T>(n);
+    return true;
+  }
+};
+
+template <class D>
+struct Fetch<Box<D>> {
+  static constexpr bool enabled = true;
+  static bool fetch(lua_State* L, int idx, typename D::Type*& out) {
+    void* block = ToBox<D>(L, idx);
+    if (!block) return false;
+    out = PayloadOf<D>(block);
+    return true;
+  }
+};
+
+// lua_touserdata gives null for anything lua_isuserdata refuses.
+inline bool FetchUserdata(lua_State* L, int idx, void*& out) {
+  out = lua_touserdata(L, idx);
+  return out != nullptr || lua_isuserdata(L, idx);
+}
+
+template <>
+struct Fetch<Mem> {
+  static constexpr bool enabled = true;
+  static bool fetch(lua_State* L, int idx, void*& out) { return FetchUserdata(L, idx, out); }
+};
+
+template <class H, const char* TypeName>
+struct Fetch<Handle<H, TypeName>> {
+  static constexpr bool enabled = true;
+  static bool fetch(lua_State* L, int idx, H*& out) {
+    void* p = nullptr;
+    bool ok = FetchUserdata(L, idx, p);
+    out = static_cast<H*>(p);
+    return ok;
+  }
+};
+
+template <class K>
+struct Fetch<Opt<K>> {
+  static constexpr bool enabled = Fetch<K>::enabled;
+  static bool fetch(lua_State* L, int idx, typename K::type& out) {
+    if (lua_type(L, idx) == LUA_TNIL) {
+      out = nullptr;
+      return true;
+    }
+    return Fetch<K>::fetch(L, idx, out);
+  }
 };
 
 // Type names of the handle kinds.
