@@ -15,24 +15,19 @@ namespace kv {
 // Library handle types: returned as light userdata, nil for null.
 template <class T>
 struct IsHandleType : std::false_type {};
-template <>
-struct IsHandleType<_TTF_Font> : std::true_type {};
-template <>
-struct IsHandleType<_Mix_Music> : std::true_type {};
-template <>
-struct IsHandleType<SDL_Joystick> : std::true_type {};
-template <>
-struct IsHandleType<SDL_mutex> : std::true_type {};
-template <>
-struct IsHandleType<SDL_sem> : std::true_type {};
-template <>
-struct IsHandleType<SDL_cond> : std::true_type {};
-template <>
-struct IsHandleType<_TCPsocket> : std::true_type {};
-template <>
-struct IsHandleType<_UDPsocket> : std::true_type {};
-template <>
-struct IsHandleType<_SDLNet_SocketSet> : std::true_type {};
+#define KV_HANDLE_TYPE(T) \
+  template <>             \
+  struct IsHandleType<T> : std::true_type {};
+KV_HANDLE_TYPE(_TTF_Font)
+KV_HANDLE_TYPE(_Mix_Music)
+KV_HANDLE_TYPE(SDL_Joystick)
+KV_HANDLE_TYPE(SDL_mutex)
+KV_HANDLE_TYPE(SDL_sem)
+KV_HANDLE_TYPE(SDL_cond)
+KV_HANDLE_TYPE(_TCPsocket)
+KV_HANDLE_TYPE(_UDPsocket)
+KV_HANDLE_TYPE(_SDLNet_SocketSet)
+#undef KV_HANDLE_TYPE
 
 // The value-box type whose payload is T (void when there is none).
 template <class T>
