@@ -208,10 +208,28 @@ TEST_F(RwopsTest, IntegerReadersOnKnownBytes) {
     EXPECT_EQ(Num("SDL_ReadBE64(s)"), 0x0002030405060708LL);
     EXPECT_EQ(Num("SDL_ReadBE32(s)"), 4294967295.0);
     EXPECT_EQ(Num("SDL_ReadLE64(s)"), 18446744073709551615.0);
+    SDL_ClearError();
     EXPECT_EQ(Num("SDL_ReadLE16(s)"), 0);  // one byte left: a short read gives 0
+    EXPECT_STRNE(SDL_GetError(), "");       // and an error text
     EXPECT_EQ(Num("SDL_RWtell(s)"), double(kInts.size()));
     EXPECT_EQ(Num("SDL_RWclose(s)"), 0);
   }
+}
+
+TEST_F(RwopsTest, IntegerReadsPastTheEndGiveZeroAndAnError) {
+  SDL_Error(SDL_EFREAD);
+  const std::string readError = SDL_GetError();
+  Block("buf", 3, 0xFF);
+  Exec("m = SDL_RWFromConstMem(buf, 3)");
+  EXPECT_EQ(Num("SDL_ReadBE16(m)"), 65535);
+  for (const char* reader : {"SDL_ReadLE16", "SDL_ReadBE16", "SDL_ReadLE32", "SDL_ReadBE32", "SDL_ReadLE64",
+                             "SDL_ReadBE64"}) {
+    SCOPED_TRACE(reader);
+    SDL_ClearError();
+    EXPECT_EQ(Num(std::string(reader) + "(m)"), 0);
+    EXPECT_EQ(SDL_GetError(), readError);
+  }
+  EXPECT_EQ(Num("SDL_RWclose(m)"), 0);
 }
 
 TEST_F(RwopsTest, MemoryStreamsOverFullUserdata) {

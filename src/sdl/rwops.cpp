@@ -132,11 +132,16 @@ int RWclose(SDL_RWops* rw) { return SDL_RWclose(rw); }
 
 // An integer of T's width in little- or big-endian order through the read
 // slot.  SDL's own readers return an uninitialised value after a short
-// read; here anything short of the whole integer gives 0.
+// read; here anything short of the whole integer gives 0 and leaves an
+// error text: the slot's own, or SDL's read error when the slot set none
+// (memory streams and files at their end set nothing).
 template <class T, bool BigEndian>
 T ReadInt(SDL_RWops* rw) {
   Uint8 bytes[sizeof(T)] = {};
-  if (SDL_RWread(rw, bytes, sizeof bytes, 1) != 1) return 0;
+  if (SDL_RWread(rw, bytes, sizeof bytes, 1) != 1) {
+    if (*SDL_GetError() == '\0') SDL_Error(SDL_EFREAD);
+    return 0;
+  }
   T v = 0;
   for (size_t i = 0; i < sizeof(T); ++i) v = T((v << 8) | bytes[BigEndian ? i : sizeof(T) - 1 - i]);
   return v;
