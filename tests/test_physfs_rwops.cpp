@@ -128,6 +128,34 @@ TEST_F(PhysfsStream, WriteAndAppendFailWithoutAWriteDirectory) {
   EXPECT_EQ(Err(), expected);
 }
 
+// A failed read away from the end of the file, and a failed write, report
+// PhysicsFS's message; a handle opened for writing (through a write directory
+// set only by this test) is never at its end.
+TEST_F(PhysfsStream, FailedReadAndWriteSetPhysfsError) {
+  dir.Write("wdir/.keep", "");
+  ASSERT_NE(PHYSFS_setWriteDir((dir / "wdir").c_str()), 0) << VfsLastError();
+  PHYSFS_File* out = PHYSFS_openWrite("out.bin");
+  ASSERT_NE(out, nullptr) << VfsLastError();
+  SDL_RWops* w = PHYSFSRWOPS_makeRWops(out);
+  ASSERT_NE(w, nullptr);
+  SDL_SetError("untouched");
+  EXPECT_EQ(SDL_RWwrite(w, "abcdef", 2, 3), 3);
+  EXPECT_EQ(Err(), "untouched");
+  char buf[8] = {};
+  EXPECT_EQ(SDL_RWread(w, buf, 2, 2), -1);
+  EXPECT_EQ(Err(), std::string("PhysicsFS error: ") + PHYSFS_getErrorByCode(PHYSFS_ERR_OPEN_FOR_WRITING));
+  EXPECT_EQ(SDL_RWclose(w), 0);
+  ASSERT_NE(PHYSFS_setWriteDir(nullptr), 0);
+  EXPECT_EQ(dir.Read("wdir/out.bin"), "abcdef");
+
+  SDL_RWops* r = PHYSFSRWOPS_openForRead("rwtest/stored.bin");
+  ASSERT_NE(r, nullptr) << Err();
+  SDL_SetError("untouched");
+  EXPECT_LT(SDL_RWwrite(r, "xy", 1, 2), 2);
+  EXPECT_EQ(Err(), std::string("PhysicsFS error: ") + PHYSFS_getErrorByCode(PHYSFS_ERR_OPEN_FOR_READING));
+  EXPECT_EQ(SDL_RWclose(r), 0);
+}
+
 TEST_F(PhysfsStream, MissingNamesAndNullHandles) {
   SDL_ClearError();
   EXPECT_EQ(PHYSFSRWOPS_openForRead("rwtest/absent.bin"), nullptr);

@@ -124,12 +124,14 @@ int ModuleSearcher(lua_State* L) {
   size_t nameLength = 0;
   const char* name = lua_tolstring(L, -1, &nameLength);
   printf("\n loader \n");
+  fflush(stdout);
 
   char* path = ModulePath(name, nameLength);
   if (path == nullptr) return 0;
 
   if (!VfsExists(path)) {
     printf("\n loader : %s \n", path);
+    fflush(stdout);
     free(path);
     lua_pushvalue(L, -1);
     return 1;
@@ -144,7 +146,10 @@ int ModuleSearcher(lua_State* L) {
   bool outOfMemory = false;
   char* buffer = ReadModule(path, &size, &outOfMemory);
   if (buffer == nullptr) {
-    if (!outOfMemory) printf("\nCould not read file %s\n", path);
+    if (!outOfMemory) {
+      printf("\nCould not read file %s\n", path);
+      fflush(stdout);
+    }
     free(path);
     if (outOfMemory) return 0;
     // Nothing to load: report like a module that is not there.
