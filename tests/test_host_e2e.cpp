@@ -135,6 +135,28 @@ TEST_F(HostE2E, NoMainScriptAtAllReportsCantOpen) {
   EXPECT_EQ(dir.Read("kavro.log"), kVersionLine + "Error: Can't open file \"main.lua\"\n");
 }
 
+TEST_F(HostE2E, ProbeStopsAtTheFirstArchiveEvenWithoutAMainLua) {
+  // base.sdl has no main.lua; base.zip has one but is never mounted.
+  dir.Write("zsrc/other.txt", "x");
+  ASSERT_TRUE(dir.Zip("base.sdl", {"other.txt"}, "zsrc"));
+  ZipMain("base.zip", "print('from base.zip')\n");
+  e2e::Result r = Run({}, 2000);
+  EXPECT_TRUE(r.timedOut);
+  EXPECT_EQ(r.out, kVersionLine + "Error: File not found \"main.lua\"\nAll resolutions available.\n");
+}
+
+TEST_F(HostE2E, DefaultWindowWithoutVideoExitsWithStatusOne) {
+  e2e::Result r = e2e::Run(exe, {}, {"SDL_VIDEODRIVER=no-such-driver"}, 20000, "/");
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 1);
+  const std::string head = kVersionLine + "Error: Can't open file \"main.lua\"\nSDL ERROR : ";
+  EXPECT_EQ(r.out.rfind(head, 0), 0u) << r.out;
+  EXPECT_GT(r.out.size(), head.size() + 1);
+  EXPECT_EQ(r.out.back(), '\n');
+  // Video messages reach standard output only.
+  EXPECT_EQ(dir.Read("kavro.log"), kVersionLine + "Error: Can't open file \"main.lua\"\n");
+}
+
 // ---- first argument ---------------------------------------------------
 
 TEST_F(HostE2E, LuaExtensionIgnoresCaseAndKeepsTheName) {
