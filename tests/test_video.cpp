@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <SDL.h>
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <iterator>
@@ -322,6 +323,93 @@ TEST_F(Video, WindowCaptionAndVideoSurface) {
   Exec("SDL_UpdateRect(a, 10, 20, 30, 40); SDL_UpdateRect(a, 0, 0, 0, 0); SDL_UpdateRect(a, -5, -5, -1, -1)");
   Exec("SDL_UpdateRects(a, 5, r); SDL_UpdateRects(a, 3, nil); SDL_UpdateRects(a, -1, r)");
   EXPECT_EQ(Num("r.x"), -100);  // the script's rectangle is left as it was
+}
+
+// An 8-bit palette screen on the dummy driver is a shadow surface: SDL's
+// updates copy the shadow to the real screen, so the real screen shows
+// which area an update covered.  The real screen is the destination of the
+// shadow's blit mapping after the first update.
+TEST_F(Video, UpdateRectCoversWhatSdlCovers) {
+  Exec("screen = SDL_SetVideoMode(64, 48, 8, SDL_HWPALETTE)");
+  SDL_ShowCursor(SDL_DISABLE);  // the cursor is drawn into the copies
+  SDL_Surface* shadow = Surface("screen");
+  ASSERT_NE(shadow, nullptr);
+  Exec("SDL_UpdateRect(screen, 0, 0, 0, 0)");
+  SDL_Surface* real = *reinterpret_cast<SDL_Surface**>(shadow->map);
+  if (real == nullptr || real == shadow) GTEST_SKIP() << "no shadow surface";
+  auto covered = [&](const char* call) {
+    SDL_FillRect(real, nullptr, 0);
+    SDL_FillRect(shadow, nullptr, 0x0F);
+    Exec(call);
+    std::string area;
+    int n = 0, x0 = 99, y0 = 99, x1 = -1, y1 = -1;
+    for (int y = 0; y < real->h; ++y)
+      for (int x = 0; x < real->w; ++x)
+        if (Pixel(real, x, y) != 0) {
+          ++n;
+          x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+        }
+    if (n == 0) return std::string("none");
+    EXPECT_EQ(n, (x1 - x0 + 1) * (y1 - y0 + 1)) << call;
+    return std::to_string(x0) + "," + std::to_string(y0) + " " + std::to_string(x1 - x0 + 1) + "x" +
+           std::to_string(y1 - y0 + 1);
+  };
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 10, 20, 30, 40)"), "none");  // reaches row 60 of 48
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 10, 20, 30, 28)"), "10,20 30x28");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 0, 0, 0, 0)"), "0,0 64x48");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 5, 0, 0, 10)"), "none");  // width 0 is the screen's: 5 + 64 > 64
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 0, 3, 10, 0)"), "none");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 0, 0, 10, 0)"), "0,0 10x48");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, 60, 0, 5, 5)"), "none");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, '59', 43.9, 5, 5)"), "59,43 5x5");
+  EXPECT_EQ(covered("SDL_UpdateRect(screen, -5, -5, 10, 10)"), "0,0 5x5");  // clipped, not copied from outside
+  NewRect("r", 60, 40, 10, 10);
+  EXPECT_EQ(covered("SDL_UpdateRects(screen, 1, r)"), "60,40 4x8");
+  EXPECT_EQ(covered("SDL_UpdateRects(screen, 0, r)"), "none");
+}
+
+TEST_F(Video, EmptyStretchAndOverlayAreasDrawNothing) {
+  Exec("src = rgb32(4, 4); dst = rgb32(4, 4); SDL_FillRect(src, nil, 0xFFFFFF); SDL_FillRect(dst, nil, 0)");
+  NewRect("flat", 0, 0, 4, 0);
+  NewRect("thin", 1, 1, 0, 2);
+  NewRect("corner", 4, 4, 0, 0);
+  NewRect("column", 0, 0, 0, 4);
+  NewRect("outside", -1, 0, 0, 4);
+  EXPECT_EQ(Num("SDL_SoftStretch(src, nil, dst, flat)"), 0);
+  EXPECT_EQ(Num("SDL_SoftStretch(src, nil, dst, thin)"), 0);
+  EXPECT_EQ(Num("SDL_SoftStretch(src, corner, dst, nil)"), 0);
+  EXPECT_EQ(Num("SDL_SoftStretch(src, nil, rgb32(0, 0), nil)"), 0);
+  EXPECT_EQ(Num("SDL_SoftStretch(rgb32(0, 0), nil, dst, nil)"), 0);
+  ExpectPixels(Surface("dst"), [](int, int) { return 0u; });
+  EXPECT_EQ(Num("SDL_SoftStretch(src, nil, dst, outside)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "Invalid destination blit rectangle");
+  EXPECT_EQ(Num("SDL_SoftStretch(src, outside, dst, flat)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "Invalid source blit rectangle");
+  EXPECT_EQ(Num("SDL_SoftStretch(SDL_CreateRGBSurface(0, 4, 4, 8, 0, 0, 0, 0), nil, dst, flat)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "Only works with same format surfaces");
+  // An empty source column inside the surface is SDL's to stretch.
+  EXPECT_EQ(Num("SDL_SoftStretch(src, column, dst, nil)"), 0);
+  EXPECT_EQ(Pixel(Surface("dst"), 3, 3), 0xFFFFFFu);
+
+  Exec("screen = SDL_SetVideoMode(64, 48, 32, 0); o = SDL_CreateYUVOverlay(16, 16, SDL_YV12_OVERLAY, screen)");
+  ASSERT_EQ(Type("o"), "userdata");
+  NewRect("nowidth", -1, 0, 0, 10);
+  NewRect("noheight", 0, -1, 10, 0);
+  NewRect("inside", 10, 10, 0, 5);
+  EXPECT_EQ(Num("SDL_DisplayYUVOverlay(o, nowidth)"), 0);
+  EXPECT_EQ(Num("SDL_DisplayYUVOverlay(o, noheight)"), 0);
+  EXPECT_EQ(Num("SDL_DisplayYUVOverlay(o, inside)"), 0);
+  Exec("SDL_FreeYUVOverlay(o)");
+}
+
+TEST_F(Video, NegativeSurfaceSizesGiveNil) {
+  EXPECT_EQ(Type("SDL_CreateRGBSurface(0, -5, 10, 32, 0, 0, 0, 0)"), "nil");
+  EXPECT_EQ(Type("SDL_AllocSurface(0, 5, -1, 32, 0, 0, 0, 0)"), "nil");
+  EXPECT_EQ(Type("SDL_CreateRGBSurface(0, 0, 0, 32, 0, 0, 0, 0)"), "userdata");
+  static Uint32 pixels[4];
+  lua_pushlightuserdata(L, pixels);
+  lua_setglobal(L, "light");
+  EXPECT_EQ(Type("SDL_CreateRGBSurfaceFrom(light, -2, 2, 32, 8, 0, 0, 0, 0)"), "nil");
 }
 
 TEST_F(Video, CallsThatNeedVideoAnswerFailureWithoutIt) {

@@ -7,7 +7,10 @@
 //   instead);
 // - update rectangles reach the driver and the shadow-surface copy
 //   unclipped, so they are clipped to the surface here;
+// - surfaces of negative width or height crash the first fill or blit;
 // - SDL_LowerBlit does no clipping at all and crashes on NULL rectangles;
+// - SDL_SoftStretch and SDL_DisplayYUVOverlay divide by the destination's
+//   width and height;
 // - palette calls copy outside the palette for a negative first colour or
 //   count;
 // - SDL_CreateRGBSurfaceFrom would address past the end of a full
@@ -67,10 +70,16 @@ bool ClipToSurface(const SDL_Surface* s, int64_t x, int64_t y, int64_t w, int64_
   return true;
 }
 
-// Zero width or height stands for the surface's own, as in SDL.
+// As in SDL: zero width or height stands for the surface's own, and a
+// rectangle reaching past the right or bottom edge updates nothing.  The
+// rectangle SDL would then hand on is also clipped at the top and left.
 void UpdateRect(SDL_Surface* surface, int x, int y, Uint32 w, Uint32 h) {
+  if (w == 0) w = surface->w;
+  if (h == 0) h = surface->h;
+  if (static_cast<int>(x + w) > surface->w || static_cast<int>(y + h) > surface->h) return;
   SDL_Rect r;
-  if (ClipToSurface(surface, x, y, w ? w : surface->w, h ? h : surface->h, &r))
+  if (ClipToSurface(surface, static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(w),
+                    static_cast<Uint16>(h), &r))
     SDL_UpdateRects(surface, 1, &r);
 }
 
@@ -86,12 +95,49 @@ bool Inside(const SDL_Surface* s, const SDL_Rect& r) {
   return r.x >= 0 && r.y >= 0 && r.x + r.w <= s->w && r.y + r.h <= s->h;
 }
 
+SDL_Rect Whole(const SDL_Surface* s) {
+  return SDL_Rect{0, 0, static_cast<Uint16>(s->w), static_cast<Uint16>(s->h)};
+}
+
+SDL_Surface* CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32 rmask, Uint32 gmask,
+                              Uint32 bmask, Uint32 amask) {
+  if (width < 0 || height < 0) {
+    SDL_SetError("Negative surface width or height");
+    return nullptr;
+  }
+  return SDL_CreateRGBSurface(flags, width, height, depth, rmask, gmask, bmask, amask);
+}
+
+// SDL divides by the destination area's width and height, and reads the
+// source pixel at its rectangle's corner even when the source area is
+// empty.  For an empty destination area, or a corner outside the source,
+// the checks SDL makes first still answer -1; otherwise nothing is drawn
+// and the answer is 0.
+int SoftStretch(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  SDL_Rect sr = srcrect ? *srcrect : Whole(src);
+  SDL_Rect dr = dstrect ? *dstrect : Whole(dst);
+  if (dr.w > 0 && dr.h > 0 && sr.x < src->w && sr.y < src->h) return SDL_SoftStretch(src, srcrect, dst, dstrect);
+  if (src->format->BitsPerPixel != dst->format->BitsPerPixel) {
+    SDL_SetError("Only works with same format surfaces");
+    return -1;
+  }
+  if (!Inside(src, sr)) {
+    SDL_SetError("Invalid source blit rectangle");
+    return -1;
+  }
+  if (!Inside(dst, dr)) {
+    SDL_SetError("Invalid destination blit rectangle");
+    return -1;
+  }
+  return 0;
+}
+
 // Nil stands for the whole source and for the destination's origin.  Both
 // rectangles must lie inside their surfaces; the copied area is the smaller
 // of the two sizes.  The script's rectangles are not written.
 int LowerBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-  SDL_Rect sr = srcrect ? *srcrect : SDL_Rect{0, 0, static_cast<Uint16>(src->w), static_cast<Uint16>(src->h)};
-  SDL_Rect dr = dstrect ? *dstrect : SDL_Rect{0, 0, static_cast<Uint16>(dst->w), static_cast<Uint16>(dst->h)};
+  SDL_Rect sr = srcrect ? *srcrect : Whole(src);
+  SDL_Rect dr = dstrect ? *dstrect : Whole(dst);
   if (!Inside(src, sr) || !Inside(dst, dr)) {
     SDL_SetError("Blit rectangle outside the surface");
     return -1;
@@ -133,8 +179,10 @@ int CreateRGBSurfaceFrom(lua_State* L, MemRef pixels, int width, int height, int
                          Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask) {
   SDL_Surface* s = nullptr;
   int64_t row = (int64_t{width} * depth + 7) / 8;
-  if (pixels.full && (width < 0 || height < 0 || depth <= 0 || pitch < row ||
-                      int64_t{pitch} * height > static_cast<int64_t>(pixels.size))) {
+  if (width < 0 || height < 0) {
+    SDL_SetError("Negative surface width or height");
+  } else if (pixels.full &&
+             (depth <= 0 || pitch < row || int64_t{pitch} * height > static_cast<int64_t>(pixels.size))) {
     SDL_SetError("Pixel memory smaller than pitch x height");
   } else {
     s = SDL_CreateRGBSurfaceFrom(pixels.ptr, width, height, depth, pitch, rmask, gmask, bmask, amask);
@@ -175,6 +223,12 @@ SDL_Overlay* CreateYUVOverlay(int width, int height, Uint32 format, SDL_Surface*
   return SDL_CreateYUVOverlay(width, height, format, display);
 }
 
+// An empty rectangle shows nothing (SDL answers 0 for 0 x 0 itself).
+int DisplayYUVOverlay(SDL_Overlay* overlay, SDL_Rect* dstrect) {
+  if (dstrect && (dstrect->w == 0 || dstrect->h == 0)) return 0;
+  return SDL_DisplayYUVOverlay(overlay, dstrect);
+}
+
 // Only the colour-array form of SDL_Color: the value form holds one colour
 // and no array.  Both forms carry tag 36 and, in 32-bit builds, blocks of
 // the same size, so the metatable tells them apart.
@@ -210,8 +264,8 @@ const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_SetPalette, &SetPalette, Surf, Int, ColorArrayArg, Int, Int),
     KV_FN(SDL_MapRGB, &SDL_MapRGB, Box<box::PixelFormat>, U8, U8, U8),
     KV_FN(SDL_MapRGBA, &SDL_MapRGBA, Box<box::PixelFormat>, U8, U8, U8, U8),
-    KV_FN(SDL_CreateRGBSurface, &SDL_CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
-    KV_FN(SDL_AllocSurface, &SDL_CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_CreateRGBSurface, &CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_AllocSurface, &CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
     KV_FN(SDL_CreateRGBSurfaceFrom, &CreateRGBSurfaceFrom, MemSized, Int, Int, Int, Int, U32, U32, U32, U32),
     KV_FN(SDL_FreeSurface, &SDL_FreeSurface, Surf),
     KV_FN(SDL_LockSurface, &SDL_LockSurface, Surf),
@@ -228,14 +282,14 @@ const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_BlitSurface, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_UpperBlit, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_LowerBlit, &LowerBlit, Surf, OptRect, Surf, OptRect),
-    KV_FN(SDL_SoftStretch, &SDL_SoftStretch, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_SoftStretch, &SoftStretch, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_FillRect, &SDL_FillRect, Surf, OptRect, U32),
     KV_FN(SDL_DisplayFormat, (&NeedVideo<&SDL_DisplayFormat, nullptr>::call), Surf),
     KV_FN(SDL_DisplayFormatAlpha, (&NeedVideo<&SDL_DisplayFormatAlpha, nullptr>::call), Surf),
     KV_FN(SDL_CreateYUVOverlay, (&NeedVideo<&CreateYUVOverlay, nullptr>::call), Int, Int, U32, Surf),
     KV_FN(SDL_LockYUVOverlay, &SDL_LockYUVOverlay, Box<box::Overlay>),
     KV_FN(SDL_UnlockYUVOverlay, &SDL_UnlockYUVOverlay, Box<box::Overlay>),
-    KV_FN(SDL_DisplayYUVOverlay, (&NeedVideo<&SDL_DisplayYUVOverlay, -1>::call), Box<box::Overlay>, OptRect),
+    KV_FN(SDL_DisplayYUVOverlay, (&NeedVideo<&DisplayYUVOverlay, -1>::call), Box<box::Overlay>, OptRect),
     KV_FN(SDL_FreeYUVOverlay, (&NeedVideo<&SDL_FreeYUVOverlay, 0>::call), Box<box::Overlay>),
     KV_FN(SDL_WM_SetCaption, &SDL_WM_SetCaption, Opt<Str>, Opt<Str>),
     KV_FN(SDL_WM_IconifyWindow, (&NeedVideo<&SDL_WM_IconifyWindow, 0>::call)),
