@@ -401,17 +401,28 @@ bool PumpUntil(const std::function<bool()>& done) {
   return false;
 }
 
-class HelpersX11Test : public HelpersTest {};
-
-TEST_F(HelpersX11Test, KeysMouseCaptionAndModesOnARealWindow) {
-  if (!e2e::HaveXTools()) GTEST_SKIP() << "Xvfb or xdotool missing";
-  e2e::Xvfb x;
-  ASSERT_TRUE(x.Start());
-  {
-    ScopedEnv display("DISPLAY", x.display());
-    ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+// SDL's x11 video on a fresh Xvfb server, started with KAVRO_Init.
+class HelpersX11Test : public HelpersTest {
+ protected:
+  void SetUp() override {
+    HelpersTest::SetUp();
+    if (!e2e::HaveXTools()) GTEST_SKIP() << "Xvfb or xdotool missing";
+    ASSERT_TRUE(x.Start());
+    display_.emplace("DISPLAY", x.display());
+    driver_.emplace("SDL_VIDEODRIVER", "x11");
     SDL_Quit();
     ASSERT_EQ(KAVRO_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  }
+
+  e2e::Xvfb x;
+
+ private:
+  std::optional<ScopedEnv> display_;
+  std::optional<ScopedEnv> driver_;
+};
+
+TEST_F(HelpersX11Test, KeysMouseCaptionAndModesOnARealWindow) {
+  {
     ASSERT_NE(SDL_SetVideoMode(160, 120, 32, SDL_SWSURFACE), nullptr) << SDL_GetError();
     EXPECT_EQ(Str("KAVRO_VideoDriverName()"), "x11");
 
@@ -468,6 +479,23 @@ TEST_F(HelpersX11Test, KeysMouseCaptionAndModesOnARealWindow) {
     }
     SDL_Quit();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// X11's attribute query reaches GLX state that only an OpenGL mode creates.
+TEST_F(HelpersX11Test, GLAttributeIsReadOnlyInAnOpenGLMode) {
+  EXPECT_EQ(Num("KAVRO_GL_GetAttribute(SDL_GL_DOUBLEBUFFER or 5)"), 0);
+  ASSERT_NE(SDL_SetVideoMode(64, 48, 32, SDL_SWSURFACE), nullptr) << SDL_GetError();
+  EXPECT_EQ(Num("KAVRO_GL_GetAttribute(SDL_GL_DOUBLEBUFFER or 5)"), 0);
+  if (SDL_SetVideoMode(64, 48, 0, SDL_OPENGL) != nullptr) {
+    int value = -1;
+    ASSERT_EQ(SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &value), 0);
+    EXPECT_EQ(Num("KAVRO_GL_GetAttribute(SDL_GL_DOUBLEBUFFER or 5)"), value);
+  }
+  SDL_Quit();
 }
 
 }  // namespace

@@ -41,6 +41,13 @@ TEST_F(SystemTest, ErrorTextIsTakenLiterally) {
   EXPECT_EQ(Str("SDL_GetError()"), "100% sure %s %d %%");
   Exec("SDL_SetError(12)");
   EXPECT_EQ(Str("SDL_GetError()"), "12");
+  // Longer than one of SDL's string slots (127 bytes).
+  std::string longText;
+  for (int i = 0; longText.size() < 600; ++i) longText += std::to_string(i) + "%d ";
+  lua_pushstring(L, longText.c_str());
+  lua_setglobal(L, "longText");
+  Exec("SDL_SetError(longText)");
+  EXPECT_EQ(Str("SDL_GetError()"), longText);
   Exec("SDL_ClearError()");
   EXPECT_EQ(Str("SDL_GetError()"), "");
 }
@@ -170,6 +177,11 @@ TEST_F(SystemTest, DrivesWithoutDevices) {
   std::string past = std::to_string(n);
   EXPECT_EQ(Str("SDL_CDName(" + past + ")"), "");
   EXPECT_EQ(Type("SDL_CDOpen(" + past + ")"), "nil");
+  // Negative indexes are refused like those past the end, not looked up.
+  for (const char* drive : {"-1", "-100000", "-2147483648"}) {
+    EXPECT_EQ(Str(std::string("SDL_CDName(") + drive + ")"), "") << drive;
+    EXPECT_EQ(Type(std::string("SDL_CDOpen(") + drive + ")"), "nil") << drive;
+  }
 
   // A drive box the program never opened is not handed to SDL.
   SDL_CD fake{};
@@ -219,6 +231,31 @@ TEST_F(SystemTest, CursorsStayWithinTheirMasksAndAreFreedOnce) {
   Exec("SDL_WarpMouse(10, 10)");
   // SDL frees its own cursor with video; the old box is then ignored.
   Exec("SDL_Quit(); SDL_SetCursor(d); SDL_FreeCursor(d)");
+}
+
+TEST_F(SystemTest, CursorWidthIsRoundedUpToWholeBytes) {
+  NewBlock("b16", 16, 0xFF);
+  NewBlock("b32", 32, 0xFF);
+  Exec("SDL_Init(SDL_INIT_VIDEO)");
+  // 12 pixels wide is read as 16: two bytes per row, 32 bytes for 16 rows.
+  EXPECT_EQ(Type("SDL_CreateCursor(b16, b32, 12, 16, 0, 0)"), "nil");
+  EXPECT_EQ(Type("SDL_CreateCursor(b32, b16, 12, 16, 0, 0)"), "nil");
+  Exec("c = SDL_CreateCursor(b32, b32, 12, 16, 0, 0)");
+  EXPECT_EQ(Type("c"), "userdata");
+  Exec("SDL_FreeCursor(c)");
+}
+
+TEST_F(SystemTest, CursorInUseIsFreedBySdlWithVideo) {
+  NewBlock("mask", 32, 0);
+  Exec("SDL_Init(SDL_INIT_VIDEO); c = SDL_CreateCursor(mask, mask, 16, 16, 0, 0); SDL_SetCursor(c)");
+  ASSERT_EQ(Type("c"), "userdata");
+  // SDL frees the cursor in use when video stops: the script's later free
+  // and use of the same box must not reach SDL again.
+  Exec("SDL_QuitSubSystem(SDL_INIT_VIDEO); SDL_FreeCursor(c)");
+  Exec("SDL_Init(SDL_INIT_VIDEO); SDL_SetCursor(c); SDL_FreeCursor(c)");
+  Exec("e = SDL_CreateCursor(mask, mask, 16, 16, 0, 0); SDL_SetCursor(e); SDL_Quit(); SDL_FreeCursor(e)");
+  // A cursor not in use stays the script's to free.
+  Exec("SDL_Init(SDL_INIT_VIDEO); f = SDL_CreateCursor(mask, mask, 16, 16, 0, 0); SDL_Quit(); SDL_FreeCursor(f)");
 }
 
 TEST_F(SystemTest, SharedObjects) {

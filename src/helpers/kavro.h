@@ -98,7 +98,7 @@ KAVRO_EXPORT Uint8 KAVRO_GetMouseState(SDL_Rect* rect);
 KAVRO_EXPORT Uint8 KAVRO_GetRelativeMouseState(SDL_Rect* rect);
 KAVRO_EXPORT void KAVRO_GetRGB(Uint32 pixel, SDL_PixelFormat* format, KAVRO_Color* color);
 KAVRO_EXPORT void KAVRO_GetRGBA(Uint32 pixel, SDL_PixelFormat* format, KAVRO_Color* color);
-// The attribute's value, 0 when the query fails or video is not started.
+// The attribute's value; 0 when the query fails or no OpenGL mode is set.
 KAVRO_EXPORT int KAVRO_GL_GetAttribute(int attribute);
 KAVRO_EXPORT const char* KAVRO_WM_GetCaption(void);
 KAVRO_EXPORT const char* KAVRO_WM_GetIconName(void);

@@ -10,7 +10,8 @@ int g_keyCount = 0;
 Uint8* g_keys = nullptr;
 
 // After SDL_Init / SDL_InitSubSystem, whatever they returned: the key array
-// once per process, and the full-screen mode list while none is stored.
+// once per process, and the full-screen mode list while the stored last
+// mode index is 0.
 int AfterInit(int result) {
   if (!g_keys) {
     int count = 0;

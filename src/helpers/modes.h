@@ -4,8 +4,9 @@
 
 namespace kavro {
 
-// True once a list of full-screen modes has been stored (an empty list
-// counts; SDL's "any size" answer and a failed query do not).
+// True while the stored last mode index is not 0: a list of two or more
+// modes, or an empty list, has been stored.  With no list yet, or a
+// one-entry list, the start-up wrappers take the list (again).
 bool ModeListTaken();
 
 }  // namespace kavro

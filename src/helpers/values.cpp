@@ -16,7 +16,6 @@ SDL_Event g_globalEvent;  // zero at start, never freed
 // and 0 is also the value before any list was taken.
 SDL_Rect* g_modes = nullptr;
 Uint32 g_lastMode = 0;
-bool g_modesTaken = false;
 
 char g_videoDriver[32];
 char g_audioDriver[32];
@@ -24,6 +23,13 @@ char g_audioDriver[32];
 // SDL 1.2 dereferences its video device in these calls without checking
 // that video was ever initialised.
 bool VideoReady() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+// X11's attribute query reaches GL entry points and a visual that exist only
+// once an OpenGL mode has been set; other drivers without GL answer nothing.
+bool InOpenGLMode() {
+  const SDL_Surface* screen = VideoReady() ? SDL_GetVideoSurface() : nullptr;
+  return screen && (screen->flags & SDL_OPENGL);
+}
 
 const char* OrEmpty(const char* s) { return s ? s : ""; }
 
@@ -71,7 +77,7 @@ bool IsOpenJoystick(SDL_Joystick* joystick) {
 }  // namespace
 
 namespace kavro {
-bool ModeListTaken() { return g_modesTaken; }
+bool ModeListTaken() { return g_lastMode != 0; }
 }  // namespace kavro
 
 extern "C" {
@@ -102,7 +108,9 @@ Uint8 KAVRO_JoystickGetBall(SDL_Joystick* joystick, int ball, SDL_Rect* rect) {
   if (!joystick || !IsOpenJoystick(joystick)) return 255;
   int dx = 0;
   int dy = 0;
-  int result = SDL_JoystickGetBall(joystick, ball, &dx, &dy);
+  // SDL tests the ball only against the upper end of its table; a negative
+  // one goes over as past the end, which SDL refuses.
+  int result = SDL_JoystickGetBall(joystick, ball < 0 ? 0x7FFFFFFF : ball, &dx, &dy);
   if (rect) {
     rect->x = Sint16(dx);
     rect->y = Sint16(dy);
@@ -135,7 +143,7 @@ void KAVRO_GetRGBA(Uint32 pixel, SDL_PixelFormat* format, KAVRO_Color* color) {
 
 int KAVRO_GL_GetAttribute(int attribute) {
   int value = 0;
-  if (VideoReady()) SDL_GL_GetAttribute(static_cast<SDL_GLattr>(attribute), &value);
+  if (InOpenGLMode()) SDL_GL_GetAttribute(static_cast<SDL_GLattr>(attribute), &value);
   return value;
 }
 
@@ -171,7 +179,6 @@ int KAVRO_SetListModes(SDL_PixelFormat* format, Uint32 flags) {
   std::free(g_modes);
   g_modes = copy;
   g_lastMode = n - 1;  // 0xFFFFFFFF for an empty list
-  g_modesTaken = true;
   return int(n);
 }
 

@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 #include "binding/call.h"
@@ -143,6 +144,21 @@ struct OnOpenDrive<Fn> {
   }
 };
 
+// SDL tests these indexes against the upper end of their tables only and
+// then indexes the tables with them.  A negative index is handed over as a
+// past-the-end one, which SDL refuses with its own error text and result.
+constexpr int kPastEnd = 0x7FFFFFFF;
+template <auto Fn>
+struct IndexedFromZero;
+template <class R, R (*Fn)(int)>
+struct IndexedFromZero<Fn> {
+  static R Call(int index) { return Fn(index < 0 ? kPastEnd : index); }
+};
+template <class R, R (*Fn)(SDL_Joystick*, int)>
+struct IndexedFromZero<Fn> {
+  static R Call(SDL_Joystick* joystick, int index) { return Fn(joystick, index < 0 ? kPastEnd : index); }
+};
+
 // SDL indexes the drive's track table with start + count unchecked.
 int CDPlayTracks(SDL_CD* cd, int startTrack, int startFrame, int tracks, int frames) {
   if (tracks < 0 || tracks > SDL_MAX_TRACKS) {
@@ -152,26 +168,43 @@ int CDPlayTracks(SDL_CD* cd, int startTrack, int startFrame, int tracks, int fra
   return OnOpenDrive<&SDL_CDPlayTracks>::Call(cd, startTrack, startFrame, tracks, frames);
 }
 
-// Objects that SDL frees itself when a subsystem stops.
-void ForgetObjectsOf(Uint32 flags) {
+// Objects that SDL frees itself when a subsystem stops: its joysticks, its
+// own cursors, and the cursor in use when video stops (a script's cursor
+// included, which must then not be freed a second time).
+void ForgetObjectsOf(Uint32 flags, SDL_Cursor* current) {
   if (flags & SDL_INIT_JOYSTICK) gJoysticks.Clear();
-  if (flags & SDL_INIT_VIDEO) gSystemCursors.Clear();
+  if (flags & SDL_INIT_VIDEO) {
+    gSystemCursors.Clear();
+    gCursors.Drop(current);
+  }
 }
+
+SDL_Cursor* CursorInUse() { return SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCursor() : nullptr; }
 
 void Quit() {
   Win32RestoreDisplay();
+  SDL_Cursor* current = CursorInUse();
   SDL_Quit();
-  ForgetObjectsOf(SDL_INIT_EVERYTHING);
+  ForgetObjectsOf(SDL_INIT_EVERYTHING, current);
 }
 
 void QuitSubSystem(Uint32 flags) {
   constexpr Uint32 kBesideVideo = SDL_INIT_CDROM | SDL_INIT_JOYSTICK | SDL_INIT_NOPARACHUTE | SDL_INIT_EVENTTHREAD;
   if (flags == SDL_INIT_EVERYTHING || (flags & ~kBesideVideo) == SDL_INIT_VIDEO) Win32RestoreDisplay();
+  SDL_Cursor* current = CursorInUse();
   SDL_QuitSubSystem(flags);
-  ForgetObjectsOf(flags);
+  ForgetObjectsOf(flags, current);
 }
 
-void SetError(const char* text) { SDL_SetError("%s", text); }
+// SDL keeps at most 127 bytes of each string argument, and five arguments:
+// a longer text goes over in consecutive pieces (up to 635 bytes survive).
+void SetError(const char* text) {
+  constexpr size_t kPiece = 127;
+  size_t len = std::strlen(text);
+  const char* piece[5];
+  for (size_t i = 0; i < 5; ++i) piece[i] = i * kPiece < len ? text + i * kPiece : "";
+  SDL_SetError("%s%s%s%s%s", piece[0], piece[1], piece[2], piece[3], piece[4]);
+}
 
 // SDL reads the opened-flag table unchecked, and it exists only while the
 // joystick subsystem runs.
@@ -200,10 +233,11 @@ bool VideoUp() {
   return false;
 }
 
-// SDL copies w/8 bytes per row from both masks.
+// SDL rounds the width up to a multiple of 8 and copies w/8 bytes per row
+// from both masks.
 SDL_Cursor* CreateCursor(MemRef data, MemRef mask, int w, int h, int hotX, int hotY) {
   if (!VideoUp()) return nullptr;
-  uint64_t bytes = w > 0 && h > 0 ? uint64_t(w / 8) * uint64_t(h) : 0;
+  uint64_t bytes = w > 0 && h > 0 ? (uint64_t(w) + 7) / 8 * uint64_t(h) : 0;
   if (!data.ptr || !mask.ptr || (data.full && bytes > data.size) || (mask.full && bytes > mask.size)) {
     SDL_SetError("Cursor data is smaller than its size");
     return nullptr;
@@ -286,8 +320,8 @@ const luaL_Reg kSystemApi[] = {
 
     // CD-ROM
     KV_FN(SDL_CDNumDrives, &SDL_CDNumDrives),
-    KV_FNR(SDL_CDName, &SDL_CDName, TextOrEmpty, Int),
-    KV_FN(SDL_CDOpen, (&Tracked<&SDL_CDOpen, gDrives>::Call), Int),
+    KV_FNR(SDL_CDName, &IndexedFromZero<&SDL_CDName>::Call, TextOrEmpty, Int),
+    KV_FN(SDL_CDOpen, (&Tracked<&IndexedFromZero<&SDL_CDOpen>::Call, gDrives>::Call), Int),
     KV_FN(SDL_CDStatus, &OnOpenDrive<&SDL_CDStatus>::Call, Drive),
     KV_FN(SDL_CDPlay, &OnOpenDrive<&SDL_CDPlay>::Call, Drive, Int, Int),
     KV_FN(SDL_CDPlayTracks, &CDPlayTracks, Drive, Int, Int, Int, Int),
@@ -324,9 +358,9 @@ const luaL_Reg kSystemApi[] = {
     KV_FN(SDL_JoystickNumButtons, &SDL_JoystickNumButtons, Joystick),
     KV_FN(SDL_JoystickUpdate, &JoystickUpdate),
     KV_FN(SDL_JoystickEventState, &SDL_JoystickEventState, Int),
-    KV_FN(SDL_JoystickGetAxis, &SDL_JoystickGetAxis, Joystick, Int),
-    KV_FN(SDL_JoystickGetHat, &SDL_JoystickGetHat, Joystick, Int),
-    KV_FN(SDL_JoystickGetButton, &SDL_JoystickGetButton, Joystick, Int),
+    KV_FN(SDL_JoystickGetAxis, &IndexedFromZero<&SDL_JoystickGetAxis>::Call, Joystick, Int),
+    KV_FN(SDL_JoystickGetHat, &IndexedFromZero<&SDL_JoystickGetHat>::Call, Joystick, Int),
+    KV_FN(SDL_JoystickGetButton, &IndexedFromZero<&SDL_JoystickGetButton>::Call, Joystick, Int),
     KV_FN(SDL_JoystickClose, (&Released<&SDL_JoystickClose, gJoysticks>::Call), Joystick),
 
     // Keyboard
