@@ -325,7 +325,7 @@ TEST_F(SystemTest, AudioDeviceAndMixing) {
   Exec("SDL_CloseAudio()");
   EXPECT_EQ(Num("SDL_GetAudioStatus()"), SDL_AUDIO_STOPPED);
 
-  // With nil for the obtained specification SDL works in the desired one.
+  // With nil for the obtained format SDL works in the desired one.
   g_callbacks = 0;
   EXPECT_EQ(Num("SDL_OpenAudio(want, nil)"), 0);
   Exec("SDL_PauseAudio(0); SDL_Delay(200)");
