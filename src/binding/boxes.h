@@ -183,6 +183,16 @@ inline void PushBox(lua_State* L, const typename D::Type& value) requires(!D::is
   lua_setmetatable(L, -2);
 }
 
+// Keeps the value at the absolute index `anchor` alive as long as the box on
+// the top of the stack: it is held in the box's environment table (a
+// surface or stream over a script's memory, a stream over an io file).
+inline void KeepAlive(lua_State* L, int anchor) {
+  lua_createtable(L, 1, 0);
+  lua_pushvalue(L, anchor);
+  lua_rawseti(L, -2, 1);
+  lua_setfenv(L, -2);
+}
+
 // The pointer-box type for a library pointer returned by a binding.
 template <class T>
 struct BoxFor {};

@@ -74,10 +74,7 @@ int PushStreamKeeping(lua_State* L, SDL_RWops* rw, int anchor) {
     return 1;
   }
   kv::PushBox<kv::box::RWops>(L, rw);
-  lua_createtable(L, 1, 0);
-  lua_pushvalue(L, anchor);
-  lua_rawseti(L, -2, 1);
-  lua_setfenv(L, -2);
+  kv::KeepAlive(L, anchor);
   return 1;
 }
 

@@ -192,12 +192,7 @@ int CreateRGBSurfaceFrom(lua_State* L, MemRef pixels, int width, int height, int
     return 1;
   }
   kv::PushBox<kv::box::Surface>(L, s);
-  if (pixels.full) {
-    lua_createtable(L, 1, 0);
-    lua_pushvalue(L, 1);
-    lua_rawseti(L, -2, 1);
-    lua_setfenv(L, -2);
-  }
+  if (pixels.full) kv::KeepAlive(L, 1);
   return 1;
 }
 
