@@ -254,6 +254,15 @@ TEST_F(Protocol, ThroughPcallTheMessageComesFirstAndNativeLevelsAreEmpty) {
   EXPECT_EQ(Str("msg"), "test:1: T_U8: Got 0 arguments instead of 1\n\ntest:2 ");
 }
 
+TEST_F(Protocol, ATailCallLevelGivesAnEmptyPiece) {
+  EXPECT_EQ(Run("local function a() T_U8('x') end\n"
+                "local function b() return a() end\n"
+                "b()"),
+            "test:1: T_U8: Argument 1 should be of type number\n"
+            "\n"
+            "test:3 ");
+}
+
 TEST_F(Protocol, WithoutAScriptLevelTheMessageStandsAlone) {
   int rc = lua_cpcall(L, [](lua_State* s) -> int { ArgCountError(s, "SDL_Init", 0, 1); }, nullptr);
   ASSERT_NE(rc, 0);

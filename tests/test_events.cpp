@@ -111,6 +111,23 @@ TEST_F(EventBinding, EventStateQueryAndChange) {
   EXPECT_EQ(SDL_EventState(SDL_USEREVENT, SDL_QUERY), SDL_ENABLE);
 }
 
+TEST_F(EventBinding, EventStateOfATypeWithoutAStateSlot) {
+  // SDL's state table ends at SDL_NUMEVENTS: such types neither answer nor
+  // keep a state, and the other types keep theirs.
+  Uint8 before[SDL_NUMEVENTS];
+  for (int type = 0; type < SDL_NUMEVENTS; ++type) before[type] = SDL_EventState(Uint8(type), SDL_QUERY);
+  for (int type : {int(SDL_NUMEVENTS), 40, 200, 254}) {
+    EXPECT_EQ(Num("SDL_EventState(" + N(type) + ", " + N(SDL_ENABLE) + ")"), SDL_IGNORE) << type;
+    EXPECT_EQ(Num("SDL_EventState(" + N(type) + ", " + N(SDL_QUERY) + ")"), SDL_IGNORE) << type;
+    EXPECT_EQ(Num("SDL_EventState(" + N(type) + ", " + N(SDL_IGNORE) + ")"), SDL_IGNORE) << type;
+  }
+  for (int type = 0; type < SDL_NUMEVENTS; ++type) EXPECT_EQ(SDL_EventState(Uint8(type), SDL_QUERY), before[type]) << type;
+  // 255 still stands for every type.
+  EXPECT_EQ(Num("SDL_EventState(255, " + N(SDL_QUERY) + ")"), SDL_ENABLE);
+  EXPECT_EQ(Num("SDL_EventState(-1, " + N(SDL_IGNORE) + ")"), SDL_ENABLE);
+  EXPECT_EQ(SDL_EventState(SDL_KEYDOWN, SDL_QUERY), SDL_IGNORE);
+}
+
 TEST_F(EventBinding, QuitRequestedPeeksWithoutTaking) {
   EXPECT_EQ(Num("SDL_QuitRequested()"), 0);
   SDL_Event user;
