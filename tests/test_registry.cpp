@@ -97,3 +97,21 @@ TEST_F(Registry, MissingPackageLoadersIsAnErrorNotAPanic) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Registry, NewBoxesTakeTheirMetatableFromTheRegistryByName) {
+  Exec("reg = debug.getregistry(); saved = reg.lua_SDL_Rect_mt");
+  EXPECT_TRUE(Bool("getmetatable(KAVRO_CreateRect(1, 2, 3, 4)) == saved"));
+  Exec("reg.lua_SDL_Rect_mt = nil");
+  EXPECT_EQ(Type("getmetatable(KAVRO_CreateRect(1, 2, 3, 4))"), "nil");
+  Exec("reg.lua_SDL_Rect_mt = 42");
+  EXPECT_EQ(Type("getmetatable(KAVRO_CreateRect(1, 2, 3, 4))"), "nil");
+  Exec("replacement = {}; reg.lua_SDL_Rect_mt = replacement");
+  EXPECT_TRUE(Bool("getmetatable(KAVRO_CreateRect(1, 2, 3, 4)) == replacement"));
+  // A box made before keeps the table it was given.
+  Exec("reg.lua_SDL_Rect_mt = saved");
+  EXPECT_EQ(Num("KAVRO_CreateRect(1, 2, 3, 4).w"), 3);
+}
+
+}  // namespace

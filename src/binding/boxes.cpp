@@ -38,7 +38,7 @@ void RegisterMetatable(lua_State* L) {
         {"__index", FieldIndex<D>}, {"__newindex", FieldNewIndex<D>}, {nullptr, nullptr}};
     luaL_register(L, nullptr, access);
   }
-  lua_rawseti(L, LUA_REGISTRYINDEX, kMetatableKeyBase + D::index);
+  lua_pop(L, 1);
 }
 
 }  // namespace

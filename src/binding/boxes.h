@@ -115,10 +115,6 @@ KAVRO_BOX_TYPES(KV_BOX_DESCRIPTOR)
 
 inline constexpr int kBoxTypeCount = detail::kBoxTypeCount;
 
-// Metatables are also kept under these integer registry keys, so pushing a
-// box needs no string lookup.
-inline constexpr int kMetatableKeyBase = 0x4B560000;
-
 // Static description of every box type, in table order (for registration
 // and tests).
 struct BoxTypeInfo {
@@ -153,9 +149,14 @@ inline void* ToBox(lua_State* L, int idx) {
   return static_cast<int32_t*>(block)[0] == D::tag ? block : nullptr;
 }
 
-// Pushes the metatable of box type `index` (nil when it is not registered).
-inline void PushBoxMetatable(lua_State* L, int index) {
-  lua_rawgeti(L, LUA_REGISTRYINDEX, kMetatableKeyBase + index);
+// Pushes the metatable registered under `name`, or nil when the registry
+// holds no table there (a script may have removed or replaced it).
+inline void PushBoxMetatable(lua_State* L, const char* name) {
+  lua_getfield(L, LUA_REGISTRYINDEX, name);
+  if (!lua_istable(L, -1)) {
+    lua_pop(L, 1);
+    lua_pushnil(L);
+  }
 }
 
 template <class D>
@@ -170,7 +171,7 @@ template <class D>
 inline void PushBox(lua_State* L, const typename D::Type* object) requires(D::isPointer) {
   auto* b = NewBlock<D>(L);
   b->payload = const_cast<typename D::Type*>(object);
-  PushBoxMetatable(L, D::index);
+  PushBoxMetatable(L, D::metatable);
   lua_setmetatable(L, -2);
 }
 
@@ -179,7 +180,7 @@ template <class D>
 inline void PushBox(lua_State* L, const typename D::Type& value) requires(!D::isPointer) {
   auto* b = NewBlock<D>(L);
   b->payload = value;
-  PushBoxMetatable(L, D::index);
+  PushBoxMetatable(L, D::metatable);
   lua_setmetatable(L, -2);
 }
 

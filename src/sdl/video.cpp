@@ -230,7 +230,7 @@ int DisplayYUVOverlay(SDL_Overlay* overlay, SDL_Rect* dstrect) {
 struct ColorArrayArg : kv::Box<kv::box::ColorArray> {
   static bool check(lua_State* L, int idx) {
     if (!kv::ToBox<kv::box::ColorArray>(L, idx) || !lua_getmetatable(L, idx)) return false;
-    kv::PushBoxMetatable(L, kv::box::ColorArray::index);
+    kv::PushBoxMetatable(L, kv::box::ColorArray::metatable);
     bool same = lua_rawequal(L, -1, -2) != 0;
     lua_pop(L, 2);
     return same;
