@@ -59,8 +59,8 @@ const luaL_Reg kTestApi[] = {
     KV_FN(T_Str, &TakeStr, Str),
     KV_FN(T_OptStr, &TakeStr, Opt<Str>),
     KV_FN(T_Bool, &TakeBool, Bool),
-    KV_FN(T_Mem, &TakePtr, Mem),
-    KV_FN(T_Font, &TakePtr, Handle<void, kTTF_Font>),
+    KV_FN(T_Mem, &TakePtr, Userdata),
+    KV_FN(T_Font, &TakePtr, Handle<void, kTTF_Font, Live::Font>),
     KV_FN(T_Rect, &TakeRect, Box<box::Rect>),
     KV_FN(T_Fill, &Fill, Box<box::Surface>, Opt<Box<box::Rect>>, U32),
     KV_FN(T_Three, &Three, Box<box::Surface>, Box<box::Rect>, Box<box::Surface>),
@@ -85,8 +85,9 @@ class Protocol : public LuaTest {
     luaL_register(L, nullptr, kTestApi);
     lua_pop(L, 1);
     got = Received{};
-    // A fake surface box and a rectangle box for the box kinds.
-    PushBox<box::Surface>(L, reinterpret_cast<SDL_Surface*>(0x2000));
+    // A fake surface box, live for the layer (the test functions never
+    // touch it), and a rectangle box for the box kinds.
+    PushLive<box::Surface>(L, reinterpret_cast<SDL_Surface*>(0x2000));
     lua_setglobal(L, "surf");
     PushBox<box::Rect>(L, SDL_Rect{1, 2, 3, 4});
     lua_setglobal(L, "rect");
@@ -137,6 +138,11 @@ TEST_F(Protocol, RawMemoryAndHandlesTakeAnyUserdata) {
   EXPECT_EQ(got.p, lua_touserdata(L, -1));
   EXPECT_EQ(*static_cast<const int32_t*>(got.p), 35);
   lua_pop(L, 1);
+  // A handle passes any userdata, but only a live one reaches the library.
+  got = Received{};
+  Exec("T_Font(light)");
+  EXPECT_EQ(got.calls, 0);
+  Track(L, Live::Font, reinterpret_cast<void*>(0x1234));
   Exec("T_Font(light)");
   EXPECT_EQ(got.p, reinterpret_cast<void*>(0x1234));
   EXPECT_EQ(Run("T_Font(5)"), "test:1: T_Font: Argument 1 should be of type TTF_Font");
@@ -215,6 +221,20 @@ TEST_F(Protocol, FloatingPointParametersReceiveTheDouble) {
   EXPECT_EQ(got.d, static_cast<double>(0.1f));
   Exec("T_F64('2.5')");
   EXPECT_EQ(got.d, 2.5);
+  // Rounded to float the way the hardware rounds: past the largest float
+  // by half an ulp or more is infinite, NaN stays NaN.
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* arg;
+    double expected;
+  } floats[] = {{"1e300", inf}, {"-1e300", -inf}, {"3.4028235677973366e38", inf},
+                {"3.4028235677973362e38", double(std::numeric_limits<float>::max())}, {"1/0", inf}};
+  for (const auto& f : floats) {
+    Exec(std::string("T_F32(") + f.arg + ")");
+    EXPECT_EQ(got.d, f.expected) << f.arg;
+  }
+  Exec("T_F32(0/0)");
+  EXPECT_TRUE(std::isnan(got.d));
 }
 
 TEST_F(Protocol, ResultsArePushedByType) {

@@ -636,7 +636,7 @@ class ConstantsTest : public ::testing::Test {
               0);
     lua_getglobal(L, "target");
     RegisterNumberConstants(L, -1);
-    RegisterStringConstants(L, -1);
+    RegisterStringConstants(L, -1, g_runtime.baseDir);
     RegisterEnumConstants(L);
     lua_pop(L, 1);
     ASSERT_EQ(lua_gettop(L), 0);
@@ -814,7 +814,7 @@ TEST_F(ConstantsTest, RelativeTableIndexBelowTop) {
   lua_newtable(L);
   lua_pushnil(L);
   RegisterNumberConstants(L, -2);
-  RegisterStringConstants(L, -2);
+  RegisterStringConstants(L, -2, "/base");
   lua_pop(L, 1);
   lua_getfield(L, -1, "SDL_INIT_VIDEO");
   EXPECT_EQ(lua_tonumber(L, -1), 32.0);

@@ -43,7 +43,7 @@ class HelpersTest : public LuaTest {
   // it is not a value box of type D.
   template <class D>
   std::array<int, 4> ColourBytes(const std::string& expr) {
-    static_assert(sizeof(typename D::Type) == 4);
+    static_assert(sizeof(kv::PayloadT<D>) == 4);
     Block(expr);
     lua_getglobal(L, "__held");
     void* b = kv::ToBox<D>(L, -1);
@@ -53,8 +53,8 @@ class HelpersTest : public LuaTest {
     return {bytes[0], bytes[1], bytes[2], bytes[3]};
   }
   template <class D>
-  void SetGlobalBox(const char* name, const typename D::Type* object) {
-    kv::PushBox<D>(L, object);
+  void SetGlobalBox(const char* name, const kv::PayloadT<D>* object) {
+    kv::PushLive<D>(L, object);
     lua_setglobal(L, name);
   }
 };

@@ -242,65 +242,73 @@ TEST_F(RwopsTest, MemoryStreamsOverFullUserdata) {
   EXPECT_EQ(Num("SDL_RWwrite(c, buf, 1, 1)"), -1);  // read-only memory
   EXPECT_EQ(Num("SDL_RWclose(c)"), 0);
 
-  // A size beyond the block is cut to the block.
-  Exec("m = SDL_RWFromMem(buf, 1000)");
-  EXPECT_EQ(Num("SDL_RWseek(m, 0, 2)"), 16);
-  EXPECT_EQ(Num("SDL_WriteLE32(m, 1)"), 0);
+  Exec("m = SDL_RWFromMem(buf, 16)");
   EXPECT_EQ(Num("SDL_RWseek(m, 12, 0)"), 12);
   EXPECT_EQ(Num("SDL_WriteBE32(m, 0xDEADBEEF)"), 1);
   EXPECT_EQ(Head(buf + 12, 4), Bytes({0xDE, 0xAD, 0xBE, 0xEF}));
+  EXPECT_EQ(Num("SDL_WriteLE32(m, 1)"), 0);
   EXPECT_EQ(Num("SDL_RWclose(m)"), 0);
-  EXPECT_EQ(Num("SDL_RWseek(SDL_RWFromMem(buf, -5), 0, 2)"), 0);
 
   // A box is a full userdata too: its block starts with the tag.
-  Exec("r = KAVRO_CreateRect(7, 8, 9, 10) m = SDL_RWFromConstMem(r, 100)");
+  Exec("r = KAVRO_CreateRect(7, 8, 9, 10)");
   lua_getglobal(L, "r");
-  double blockSize = double(lua_objlen(L, -1));
+  int blockSize = int(lua_objlen(L, -1));
   lua_pop(L, 1);
+  Exec("m = SDL_RWFromConstMem(r, " + std::to_string(blockSize) + ")");
   EXPECT_EQ(Num("SDL_RWseek(m, 0, 2)"), blockSize);
   EXPECT_EQ(Num("SDL_RWseek(m, 0, 0)"), 0);
   EXPECT_EQ(Num("SDL_ReadLE32(m)"), 35);
 }
 
-TEST_F(RwopsTest, ReadsAndWritesStayInsideAFullBlock) {
-  unsigned char source[64];
-  for (int i = 0; i < 64; ++i) source[i] = static_cast<unsigned char>(i + 1);
-  Light("src", source);
-  unsigned char* small = Block("small", 8, 0xAA);
+// Memory arguments are bounded by the sizes of their own call: a full
+// userdata by its block, a light userdata by the rest of the live buffer it
+// points into; anything else, a negative size, or memory too small answers
+// the call's failure value and reaches nothing.
+TEST_F(RwopsTest, MemoryIsBoundedByTheSizesOfItsCall) {
+  Block("buf", 16, 0xAA);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+  Exec("surf = SDL_CreateRGBSurface(0, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0) pixels = surf.pixels");
+  ASSERT_EQ(Num("surf.pitch * surf.h"), 64);
+  lua_getglobal(L, "pixels");
+  auto* pixels = static_cast<unsigned char*>(lua_touserdata(L, -1));
+  lua_pop(L, 1);
+  Light("tail", pixels + 60);  // four bytes before the end of the pixels
+  unsigned char outside[64] = {};
+  Light("outside", outside);
+  Exec("src = SDL_RWFromConstMem(pixels, 64)");
 
-  Exec("s = SDL_RWFromConstMem(src, 64)");
-  EXPECT_EQ(Num("SDL_RWread(s, small, 1, 64)"), 8);
-  EXPECT_EQ(Num("SDL_RWtell(s)"), 8);  // exactly the block's bytes were taken
-  EXPECT_EQ(Head(small, 8), Head(source, 8));
-  EXPECT_EQ(Num("SDL_RWread(s, small, 3, 10)"), 2);  // two whole objects fit
-  EXPECT_EQ(Num("SDL_RWtell(s)"), 14);
-  EXPECT_EQ(Num("SDL_RWread(s, small, 9, 1)"), 0);  // no whole object fits
-  EXPECT_EQ(Num("SDL_RWread(s, small, -1, 4)"), 0);
-  EXPECT_EQ(Num("SDL_RWread(s, small, 1, -4)"), 0);
-  EXPECT_EQ(Num("SDL_RWtell(s)"), 14);
-
-  // A light userdata's size cannot be known: the count is used as given,
-  // and nothing beyond it is written.
-  unsigned char big[64];
-  std::memset(big, 0xAA, sizeof big);
-  Light("big", big);
-  EXPECT_EQ(Num("SDL_RWseek(s, 0, 0)"), 0);
-  EXPECT_EQ(Num("SDL_RWread(s, big, 1, 32)"), 32);
-  EXPECT_EQ(std::memcmp(big, source, 32), 0);
-  for (int i = 32; i < 64; ++i) EXPECT_EQ(big[i], 0xAA) << i;
-  EXPECT_EQ(Num("SDL_RWclose(s)"), 0);
-
-  // Writing from the small block never reads past it.
-  unsigned char dest[64];
-  std::memset(dest, 0x55, sizeof dest);
-  Light("dest", dest);
-  Exec("d = SDL_RWFromMem(dest, 64)");
-  EXPECT_EQ(Num("SDL_RWwrite(d, small, 1, 64)"), 8);
-  EXPECT_EQ(Num("SDL_RWtell(d)"), 8);
-  EXPECT_EQ(std::memcmp(dest, small, 8), 0);
-  for (int i = 8; i < 64; ++i) EXPECT_EQ(dest[i], 0x55) << i;
-  EXPECT_EQ(Num("SDL_RWwrite(d, small, 16, 1)"), 0);
-  EXPECT_EQ(Num("SDL_RWclose(d)"), 0);
+  const struct {
+    const char* call;
+    double result;
+    const char* error;
+  } cases[] = {
+      {"SDL_RWread(src, buf, 4, 4)", 4, ""},
+      {"SDL_RWread(src, buf, 1, 17)", -1, "Memory of 16 bytes is smaller than 17 bytes"},
+      {"SDL_RWread(src, buf, -1, 4)", -1, "Negative size"},
+      {"SDL_RWread(src, buf, 4, -1)", -1, "Negative size"},
+      {"SDL_RWread(src, buf, 0, 0)", 0, ""},
+      {"SDL_RWread(src, tail, 1, 4)", 4, ""},
+      {"SDL_RWread(src, tail, 1, 5)", -1, "Memory of 4 bytes is smaller than 5 bytes"},
+      {"SDL_RWread(src, outside, 1, 1)", -1, "Memory is not a buffer kavro knows"},
+      {"SDL_RWread(src, io.stdout, 1, 1)", -1, "Memory holds pointers and cannot be written"},
+      {"SDL_RWwrite(SDL_RWFromMem(pixels, 64), buf, 16, 1)", 1, ""},
+      {"SDL_RWwrite(SDL_RWFromMem(pixels, 64), buf, 17, 1)", -1, "Memory of 16 bytes is smaller than 17 bytes"},
+      {"type(SDL_RWFromMem(buf, 17)) == 'nil' and 1 or 0", 1, "Memory of 16 bytes is smaller than 17 bytes"},
+      {"type(SDL_RWFromMem(buf, -5)) == 'nil' and 1 or 0", 1, "Negative size"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.call);
+    SDL_ClearError();
+    EXPECT_EQ(Num(c.call), c.result);
+    EXPECT_STREQ(SDL_GetError(), c.error);
+  }
+  // Nothing past the block was touched; a freed surface's pixels are no
+  // longer memory anyone may use.
+  EXPECT_EQ(Num("SDL_RWseek(src, 0, 0)"), 0);
+  Exec("SDL_FreeSurface(surf)");
+  EXPECT_EQ(Num("SDL_RWread(src, pixels, 1, 1)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "Memory is not a buffer kavro knows");
+  SDL_Quit();
 }
 
 TEST_F(RwopsTest, StreamsKeepTheirMemoryAndFileAlive) {

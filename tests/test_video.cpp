@@ -477,19 +477,34 @@ TEST_F(Video, SurfaceFromScriptMemoryFitsTheBlock) {
   EXPECT_EQ(Type("SDL_CreateRGBSurfaceFrom(mem, 8, 2, 32, 16, 0, 0, 0, 0)"),
             "nil");  // rows longer than pitch
   EXPECT_EQ(Type("SDL_CreateRGBSurfaceFrom(mem, 4, 4, 32, -16, 0, 0, 0, 0)"), "nil");
-  EXPECT_EQ(Type("SDL_CreateRGBSurfaceFrom(mem, 4, 2, 32, 32, 0, 0, 0, 0)"), "userdata");
-  // The surface box keeps the memory alive after the script drops it.
+  Exec("u = SDL_CreateRGBSurfaceFrom(mem, 4, 2, 32, 32, 0, 0, 0, 0)");
+  EXPECT_EQ(Type("u"), "userdata");
+  // The surface keeps the memory alive until it is freed.
   Exec("weak = setmetatable({mem}, {__mode = 'v'}); mem = nil; collectgarbage(); collectgarbage()");
   EXPECT_EQ(Type("weak[1]"), "userdata");
-  Exec("s = nil; collectgarbage(); collectgarbage()");
+  Exec("SDL_FreeSurface(s); collectgarbage(); collectgarbage()");
+  EXPECT_EQ(Type("weak[1]"), "userdata");  // u still reads it
+  Exec("SDL_FreeSurface(u); collectgarbage(); collectgarbage()");
   EXPECT_EQ(Type("weak[1]"), "nil");
-  // A light userdata is taken as given.
-  static Uint32 pixels[4];
-  lua_pushlightuserdata(L, pixels);
-  lua_setglobal(L, "light");
-  Exec(
-      "t = SDL_CreateRGBSurfaceFrom(light, 2, 2, 32, 8, 0xFF0000, 0xFF00, 0xFF, 0); SDL_FillRect(t, nil, 9)");
-  EXPECT_EQ(pixels[3], 9u);
+}
+
+TEST_F(Video, SurfaceOverAnotherSurfacesPixelsKeepsItsSourceUntilFreed) {
+  Exec("big = rgb32(4, 4) t = SDL_CreateRGBSurfaceFrom(big.pixels, 2, 2, 32, 16, 0xFF0000, 0xFF00, 0xFF, 0)");
+  ASSERT_EQ(Type("t"), "userdata");
+  EXPECT_EQ(Type("SDL_CreateRGBSurfaceFrom(big.pixels, 4, 5, 32, 16, 0, 0, 0, 0)"), "nil");  // past its end
+  SDL_Surface* big = Surface("big");
+  Exec("SDL_FillRect(t, nil, 9)");
+  EXPECT_EQ(Pixel(big, 1, 1), 9u);
+  EXPECT_EQ(Pixel(big, 2, 1), 0u);
+  // Freeing the source while t reads it: the source is refused from then
+  // on, its memory stays until t is freed.
+  Exec("SDL_FreeSurface(big)");
+  EXPECT_EQ(Num("SDL_FillRect(big, nil, 1)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "SDL_Surface has been released");
+  EXPECT_EQ(Num("SDL_FillRect(t, nil, 5)"), 0);
+  EXPECT_EQ(Pixel(big, 0, 0), 5u);
+  Exec("SDL_FreeSurface(t)");
+  EXPECT_EQ(Num("SDL_FillRect(t, nil, 1)"), -1);
 }
 
 }  // namespace

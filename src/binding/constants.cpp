@@ -11,7 +11,6 @@
 #include <lua.hpp>
 #include <unzip.h>
 
-#include "host/host.h"
 
 // A constant under its header name, with the header's value.
 #define KV_CONSTANT(name) \
@@ -625,13 +624,13 @@ void RegisterNumberConstants(lua_State* L, int tableIndex) {
   }
 }
 
-void RegisterStringConstants(lua_State* L, int tableIndex) {
+void RegisterStringConstants(lua_State* L, int tableIndex, const char* basePath) {
   tableIndex = AbsoluteIndex(L, tableIndex);
   lua_pushstring(L, "KAVRO_VERSION_STRING");
   lua_pushstring(L, kKavroVersion);
   lua_settable(L, tableIndex);
   lua_pushstring(L, "KAVRO_PATH");
-  lua_pushstring(L, g_runtime.baseDir);
+  lua_pushstring(L, basePath);
   lua_settable(L, tableIndex);
 }
 

@@ -6,6 +6,9 @@
 
 struct lua_State;
 
+// The program's version, as printed and as KAVRO_VERSION_STRING.
+inline constexpr const char* kKavroVersion = "1.6.1";
+
 struct NumberConstant {
   const char* name;
   double value;
@@ -27,9 +30,9 @@ extern const EnumConstant kEnumConstants[];
 // lua_settable), in table order.
 void RegisterNumberConstants(lua_State* L, int tableIndex);
 
-// Sets KAVRO_VERSION_STRING and KAVRO_PATH (the base directory as it is now)
+// Sets KAVRO_VERSION_STRING and KAVRO_PATH (the given base directory)
 // into the table at tableIndex.
-void RegisterStringConstants(lua_State* L, int tableIndex);
+void RegisterStringConstants(lua_State* L, int tableIndex, const char* basePath);
 
 // Sets every enumeration constant into the table on the top of the stack.
 void RegisterEnumConstants(lua_State* L);

@@ -6,6 +6,7 @@
 // and values out of the intermediate's range give its minimum.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -35,15 +36,29 @@ inline int64_t TruncateTo<int64_t>(double d) {
   return std::numeric_limits<int64_t>::min();
 }
 
+// The double rounded to float as the hardware rounds it, for every value:
+// finite values past the largest float by half its last unit or more
+// become infinities (a plain cast is undefined for them), NaN and the
+// infinities pass unchanged.
+inline float ToFloat(double d) {
+  constexpr double kEdge = double(FLT_MAX) + 0x1p103;  // FLT_MAX + half an ulp: ties round to infinity
+  if (d >= kEdge) return std::numeric_limits<float>::infinity();
+  if (d <= -kEdge) return -std::numeric_limits<float>::infinity();
+  if (d > FLT_MAX) return FLT_MAX;
+  if (d < -FLT_MAX) return -FLT_MAX;
+  return static_cast<float>(d);
+}
+
 // Converts a Lua number to the C type T by the rules above.  Floating-point
-// targets receive the double (rounded for float); enumerations convert as
-// their underlying integer type.
+// targets receive the double (rounded for float).  Enumerations are not
+// converted to: they travel as their integer (see StoredAs in kinds.h).
 template <class T>
 inline T FromNumber(double d) {
-  if constexpr (std::is_floating_point_v<T>) {
+  static_assert(!std::is_enum_v<T>, "convert to the enumeration's integer type");
+  if constexpr (std::is_same_v<T, float>) {
+    return ToFloat(d);
+  } else if constexpr (std::is_floating_point_v<T>) {
     return static_cast<T>(d);
-  } else if constexpr (std::is_enum_v<T>) {
-    return static_cast<T>(FromNumber<std::underlying_type_t<T>>(d));
   } else if constexpr (std::is_same_v<T, bool>) {
     return static_cast<int16_t>(TruncateTo<int16_t>(d)) != 0;
   } else {

@@ -3,7 +3,7 @@
 
 #include "binding/call.h"
 #include "binding/registry.h"
-#include "helpers/kavro.h"
+#include "binding/records.h"
 
 namespace {
 

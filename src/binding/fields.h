@@ -15,15 +15,25 @@
 #include "binding/convert.h"
 #include "binding/error.h"
 #include "binding/kinds.h"
+#include "binding/lifetime.h"
 
 namespace kv {
 
+// A field's write tests the value's kind first (false: the field's message
+// is raised) and stores it only into a live object: `obj` is null when the
+// object behind the box is not live, and the value is then dropped.
 struct FieldDef {
   const char* name;
   uint32_t len;
   void (*get)(lua_State* L, void* obj);              // pushes the value
   bool (*set)(lua_State* L, void* obj, int valueIdx);  // false: wrong kind; null: read-only
   const char* expects;                                 // "number" or "userdata", for the message
+  bool raw = false;                                    // a raw pointer member
+  // A kept member (see KeepMember): its address in an object, its size and
+  // the bits of it the library's value is put back in.
+  void* (*member)(void* obj) = nullptr;
+  uint32_t size = 0;
+  uint64_t keptBits = 0;
 };
 
 struct FieldTable {
@@ -65,11 +75,8 @@ inline void CopyListed<SDL_AudioSpec>(SDL_AudioSpec* dst, const SDL_AudioSpec* s
   dst->userdata = src->userdata;
 }
 
-// The integer an enumeration member is kept as.  A script may store any
-// number in such a member, also one outside the enumeration's values, so
-// these members are read and written through that integer's bytes.
-template <class T>
-using StoredAs = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>, std::type_identity<T>>::type;
+// An enumeration member is read and written through its integer's bytes
+// (StoredAs): a script may store any number in it.
 
 template <auto M>
 inline StoredAs<typename Member<M>::Type> LoadMember(void* o) {
@@ -103,7 +110,7 @@ constexpr FieldDef num(const char* name) {
           [](lua_State* L, void* o, int v) {
             lua_Number n;
             if (!ReadNumber(L, v, n)) return false;
-            StoreMember<M>(o, static_cast<Stored>(FromNumber<As>(n)));
+            if (o) StoreMember<M>(o, static_cast<Stored>(FromNumber<As>(n)));
             return true;
           },
           "number"};
@@ -116,7 +123,7 @@ constexpr FieldDef flag(const char* name) {
   return {name, NameLength(name), [](lua_State* L, void* o) { lua_pushboolean(L, (static_cast<S*>(o)->*M) != 0); },
           [](lua_State* L, void* o, int v) {
             if (lua_type(L, v) != LUA_TBOOLEAN) return false;
-            static_cast<S*>(o)->*M = lua_toboolean(L, v) ? 1 : 0;
+            if (o) static_cast<S*>(o)->*M = lua_toboolean(L, v) ? 1 : 0;
             return true;
           },
           "number"};
@@ -133,28 +140,35 @@ constexpr FieldDef raw(const char* name) {
           },
           [](lua_State* L, void* o, int v) {
             if (!lua_isuserdata(L, v)) return false;
-            static_cast<S*>(o)->*M = static_cast<T>(lua_touserdata(L, v));
+            if (o) static_cast<S*>(o)->*M = static_cast<T>(lua_touserdata(L, v));
             return true;
           },
-          "userdata"};
+          "userdata", true};
 }
 
-// A pointer member read as a pointer box of D (nil when null); written from
-// a box of D only, taking the pointer it holds.
+// Refuses an object field write: the value is dropped and SDL's error text
+// says why ("... has been released", "... belongs to another object").
+void RefuseForeign(Live type, const void* given) noexcept;
+
+// A pointer member read as a pointer box of D (nil when null); the object
+// read through a live owner is live itself.  Written from a box of D only,
+// and then only with the object the member already holds: the library
+// frees what these members point to with their owner, so another object's
+// (or a released one) is refused like a dead argument.
 template <auto M, class D>
 constexpr FieldDef ref(const char* name) {
   using S = typename Member<M>::Struct;
-  using T = typename Member<M>::Type;
-  static_assert(D::isPointer);
+  static_assert(D::isPointer && D::live != Live::None);
   return {name, NameLength(name),
           [](lua_State* L, void* o) {
             auto p = static_cast<S*>(o)->*M;
-            if (p) PushBox<D>(L, p); else lua_pushnil(L);
+            if (p) PushLive<D>(L, p); else lua_pushnil(L);
           },
           [](lua_State* L, void* o, int v) {
             void* block = ToBox<D>(L, v);
             if (!block) return false;
-            static_cast<S*>(o)->*M = static_cast<T>(PayloadOf<D>(block));
+            const void* given = PayloadOf<D>(block);
+            if (o && given != static_cast<S*>(o)->*M) RefuseForeign(D::live, given);
             return true;
           },
           "userdata"};
@@ -166,15 +180,27 @@ template <auto M, class D>
 constexpr FieldDef copy(const char* name) {
   using S = typename Member<M>::Struct;
   using T = typename Member<M>::Type;
-  static_assert(!D::isPointer && std::is_same_v<T, typename D::Type>);
+  static_assert(!D::isPointer && std::is_same_v<T, PayloadT<D>>);
   return {name, NameLength(name), [](lua_State* L, void* o) { PushBox<D>(L, static_cast<S*>(o)->*M); },
           [](lua_State* L, void* o, int v) {
             void* block = ToBox<D>(L, v);
             if (!block) return false;
-            CopyListed<T>(&(static_cast<S*>(o)->*M), PayloadOf<D>(block));
+            if (o) CopyListed<T>(&(static_cast<S*>(o)->*M), PayloadOf<D>(block));
             return true;
           },
           "userdata"};
+}
+
+// The row `f` over a member the library frees or trusts at release: what
+// the script writes there is undone when the object dies (only `bits` of a
+// number member, such as one flag).
+template <auto M>
+constexpr FieldDef kept(FieldDef f, uint64_t bits = ~uint64_t{0}) {
+  using S = typename Member<M>::Struct;
+  f.member = [](void* o) -> void* { return &(static_cast<S*>(o)->*M); };
+  f.size = sizeof(typename Member<M>::Type);
+  f.keptBits = bits;
+  return f;
 }
 
 // A bit field (no member pointer exists for one): stores only its own bits.
@@ -184,7 +210,7 @@ constexpr FieldDef copy(const char* name) {
         [](lua_State* L, void* o) { lua_pushnumber(L, static_cast<lua_Number>(static_cast<S*>(o)->member)); }, \
         [](lua_State* L, void* o, int v) {                                                                \
           if (!lua_isnumber(L, v)) return false;                                                          \
-          static_cast<S*>(o)->member = ::kv::FromNumber<Uint32>(lua_tonumber(L, v));                      \
+          if (o) static_cast<S*>(o)->member = ::kv::FromNumber<Uint32>(lua_tonumber(L, v));               \
           return true;                                                                                    \
         },                                                                                                \
         "number"                                                                                          \
@@ -200,7 +226,7 @@ constexpr FieldDef copy(const char* name) {
 
 // Declarations of every box type's table (all but KAVRO_Object, which has
 // no fields).
-#define KV_DECLARE_FIELDS(Id, T, tag, name, mt, repr) \
+#define KV_DECLARE_FIELDS(Id, tag, name, mt, repr, live, raw) \
   template <>                                        \
   const FieldTable FieldsOf<box::Id>::table;
 KAVRO_BOX_TYPES(KV_DECLARE_FIELDS)
@@ -226,7 +252,22 @@ inline const FieldDef* FindField(const FieldTable& t, const char* key, size_t le
 // place; null (with length 0) for any other key.
 inline const char* FieldKey(lua_State* L, size_t* len) { return lua_tolstring(L, 2, len); }
 
-// __index: the field's value, or the key itself for a name the type lacks.
+// The object behind a box whose field is read or written: the payload, or
+// null (with SDL's error text set) when the box's object is not live.
+template <class D>
+inline void* FieldObject(void* block) {
+  PayloadT<D>* obj = PayloadOf<D>(block);
+  if constexpr (D::isPointer && D::live != Live::None) {
+    if (!IsLive(D::live, obj)) {
+      RefuseDead(D::live, obj);
+      return nullptr;
+    }
+  }
+  return obj;
+}
+
+// __index: the field's value, or the key itself for a name the type lacks;
+// nil for a field of an object that is no longer live.
 template <class D>
 int FieldIndex(lua_State* L) {
   void* block = ToBox<D>(L, 1);
@@ -237,14 +278,20 @@ int FieldIndex(lua_State* L) {
     lua_settop(L, 2);
     return 1;
   }
-  f->get(L, PayloadOf<D>(block));
+  void* obj = FieldObject<D>(block);
+  if (obj) f->get(L, obj); else lua_pushnil(L);
   return 1;
 }
 
 [[noreturn]] void RaiseFieldError(lua_State* L, const FieldDef& f, const char* typeName);
 
+// Keeps a script's memory stored in a raw pointer member alive while the
+// object lives.
+void AnchorRawField(lua_State* L, Live type, const void* obj, const FieldDef& f);
+
 // __newindex: stores a value of the right kind; a name the type lacks (or a
-// read-only field) is ignored.
+// read-only field) is ignored, and so is a write to an object that is no
+// longer live (after the value's kind was checked).
 template <class D>
 int FieldNewIndex(lua_State* L) {
   void* block = ToBox<D>(L, 1);
@@ -252,7 +299,20 @@ int FieldNewIndex(lua_State* L) {
   const char* key = FieldKey(L, &len);
   const FieldDef* f = (block && key && len) ? FindField(FieldsOf<D>::table, key, len) : nullptr;
   if (!f || !f->set) return 0;
-  if (!f->set(L, PayloadOf<D>(block), 3)) RaiseFieldError(L, *f, D::name);
+  if constexpr (D::isPointer && D::live != Live::None) {
+    PayloadT<D>* obj = PayloadOf<D>(block);
+    const bool live = IsLive(D::live, obj);
+    if (live && f->member) KeepMember(D::live, obj, f->member(obj), f->size, f->keptBits);
+    if (!f->set(L, live ? obj : nullptr, 3)) RaiseFieldError(L, *f, D::name);
+    if (live && f->member) NoteMember(D::live, obj, f->member(obj), f->size);
+    if (!live) {
+      RefuseDead(D::live, obj);
+    } else if (f->raw && lua_type(L, 3) == LUA_TUSERDATA) {
+      AnchorRawField(L, D::live, obj, *f);
+    }
+  } else {
+    if (!f->set(L, PayloadOf<D>(block), 3)) RaiseFieldError(L, *f, D::name);
+  }
   return 0;
 }
 

@@ -1,5 +1,6 @@
 // Field tables of the audio, CD-ROM and mixer types.
 #include "binding/fields.h"
+#include "binding/payload_mixer.h"
 
 namespace kv {
 

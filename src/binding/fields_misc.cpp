@@ -1,5 +1,8 @@
 // Field tables of the network, graphics, archive and helper-library types.
 #include "binding/fields.h"
+#include "binding/payload_gfx.h"
+#include "binding/payload_net.h"
+#include "binding/payload_zip.h"
 
 namespace kv {
 
@@ -10,11 +13,16 @@ KV_FIELD_TABLE(NetAddress, num<&IPaddress::host>("host"), num<&IPaddress::port>(
 KV_FIELD_TABLE(NetPacket, num<&UDPpacket::channel>("channel"), raw<&UDPpacket::data>("data"),
                num<&UDPpacket::len>("len"), num<&UDPpacket::maxlen>("maxlen"), num<&UDPpacket::status>("status"),
                (FieldDef{"address", 7,
-                         [](lua_State* L, void* o) { PushBox<box::NetAddress>(L, &static_cast<UDPpacket*>(o)->address); },
+                         [](lua_State* L, void* o) { PushLive<box::NetAddress>(L, &static_cast<UDPpacket*>(o)->address); },
                          [](lua_State* L, void* o, int v) {
                            void* block = ToBox<box::NetAddress>(L, v);
                            if (!block) return false;
                            const IPaddress* from = PayloadOf<box::NetAddress>(block);
+                           if (!o) return true;
+                           if (!IsLive(Live::NetAddress, from)) {
+                             RefuseDead(Live::NetAddress, from);
+                             return true;
+                           }
                            static_cast<UDPpacket*>(o)->address.host = from->host;
                            static_cast<UDPpacket*>(o)->address.port = from->port;
                            return true;

@@ -23,12 +23,17 @@ KV_FIELD_TABLE(PixelFormat, ref<&SDL_PixelFormat::palette, box::Palette>("palett
                num<&SDL_PixelFormat::Amask>("Amask"), num<&SDL_PixelFormat::colorkey>("colorkey"),
                num<&SDL_PixelFormat::alpha>("alpha"))
 
-KV_FIELD_TABLE(Surface, num<&SDL_Surface::flags>("flags"), ref<&SDL_Surface::format, box::PixelFormat>("format"),
-               num<&SDL_Surface::w>("w"), num<&SDL_Surface::h>("h"), num<&SDL_Surface::pitch>("pitch"),
-               raw<&SDL_Surface::pixels>("pixels"), num<&SDL_Surface::offset>("offset"),
+// SDL frees a surface's pixels unless SDL_PREALLOC is set, and unlocks it
+// (moving pixels back by offset) as often as `locked` says: what a script
+// writes there is undone before the surface is freed.
+KV_FIELD_TABLE(Surface, kept<&SDL_Surface::flags>(num<&SDL_Surface::flags>("flags"), SDL_PREALLOC),
+               ref<&SDL_Surface::format, box::PixelFormat>("format"), num<&SDL_Surface::w>("w"),
+               num<&SDL_Surface::h>("h"), num<&SDL_Surface::pitch>("pitch"),
+               kept<&SDL_Surface::pixels>(raw<&SDL_Surface::pixels>("pixels")),
+               kept<&SDL_Surface::offset>(num<&SDL_Surface::offset>("offset")),
                copy<&SDL_Surface::clip_rect, box::Rect>("clip_rect"), num<&SDL_Surface::unused1>("unused1"),
-               num<&SDL_Surface::locked>("locked"), num<&SDL_Surface::format_version>("format_version"),
-               num<&SDL_Surface::refcount>("refcount"))
+               kept<&SDL_Surface::locked>(num<&SDL_Surface::locked>("locked")),
+               num<&SDL_Surface::format_version>("format_version"), num<&SDL_Surface::refcount>("refcount"))
 
 KV_FIELD_TABLE(VideoInfo, KV_BITFIELD(SDL_VideoInfo, hw_available), KV_BITFIELD(SDL_VideoInfo, wm_available),
                KV_BITFIELD(SDL_VideoInfo, UnusedBits1), KV_BITFIELD(SDL_VideoInfo, UnusedBits2),
@@ -43,9 +48,12 @@ KV_FIELD_TABLE(Overlay, num<&SDL_Overlay::format>("format"), num<&SDL_Overlay::w
                num<&SDL_Overlay::planes>("planes"), KV_BITFIELD(SDL_Overlay, hw_overlay),
                KV_BITFIELD(SDL_Overlay, UnusedBits))
 
-KV_FIELD_TABLE(Cursor, copy<&SDL_Cursor::area, box::Rect>("area"), num<&SDL_Cursor::hot_x>("hot_x"),
-               num<&SDL_Cursor::hot_y>("hot_y"), raw<&SDL_Cursor::data>("data"), raw<&SDL_Cursor::mask>("mask"),
-               raw<&SDL_Cursor::wm_cursor>("wm_cursor"))
+// SDL frees a cursor's data and window-manager cursor, and erases it from
+// the screen through buffers sized by its area, when the cursor is freed.
+KV_FIELD_TABLE(Cursor, kept<&SDL_Cursor::area>(copy<&SDL_Cursor::area, box::Rect>("area")),
+               num<&SDL_Cursor::hot_x>("hot_x"), num<&SDL_Cursor::hot_y>("hot_y"),
+               kept<&SDL_Cursor::data>(raw<&SDL_Cursor::data>("data")), raw<&SDL_Cursor::mask>("mask"),
+               kept<&SDL_Cursor::wm_cursor>(raw<&SDL_Cursor::wm_cursor>("wm_cursor")))
 
 KV_FIELD_TABLE(RWops, num<&SDL_RWops::type>("type"))
 

@@ -4,6 +4,8 @@
 // list of full-screen video modes and the version check.
 #include <cstdlib>
 
+#include "binding/guards.h"
+#include "binding/lifetime.h"
 #include "helpers/kavro.h"
 #include "helpers/modes.h"
 
@@ -20,14 +22,10 @@ Uint32 g_lastMode = 0;
 char g_videoDriver[32];
 char g_audioDriver[32];
 
-// SDL 1.2 dereferences its video device in these calls without checking
-// that video was ever initialised.
-bool VideoReady() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
-
 // X11's attribute query reaches GL entry points and a visual that exist only
 // once an OpenGL mode has been set; other drivers without GL answer nothing.
 bool InOpenGLMode() {
-  const SDL_Surface* screen = VideoReady() ? SDL_GetVideoSurface() : nullptr;
+  const SDL_Surface* screen = kv::VideoUp() ? SDL_GetVideoSurface() : nullptr;
   return screen && (screen->flags & SDL_OPENGL);
 }
 
@@ -61,19 +59,6 @@ bool InPalette(Uint32 pixel, const SDL_PixelFormat* format) {
   return !palette || (palette->colors && pixel < Uint32(palette->ncolors > 0 ? palette->ncolors : 0));
 }
 
-// True when `joystick` is one of the joysticks the program has opened.
-// Opening an already open index returns its record and closing it again
-// only drops the extra reference.
-bool IsOpenJoystick(SDL_Joystick* joystick) {
-  int count = SDL_WasInit(SDL_INIT_JOYSTICK) ? SDL_NumJoysticks() : 0;
-  for (int i = 0; i < count; ++i) {
-    if (!SDL_JoystickOpened(i)) continue;
-    SDL_Joystick* open = SDL_JoystickOpen(i);
-    if (open) SDL_JoystickClose(open);
-    if (open == joystick) return true;
-  }
-  return false;
-}
 }  // namespace
 
 namespace kavro {
@@ -105,12 +90,10 @@ const char* KAVRO_VideoDriverName(void) { return DriverName(&SDL_VideoDriverName
 const char* KAVRO_AudioDriverName(void) { return DriverName(&SDL_AudioDriverName, g_audioDriver); }
 
 Uint8 KAVRO_JoystickGetBall(SDL_Joystick* joystick, int ball, SDL_Rect* rect) {
-  if (!joystick || !IsOpenJoystick(joystick)) return 255;
+  if (!kv::IsLive(kv::Live::Joystick, joystick)) return 255;
   int dx = 0;
   int dy = 0;
-  // SDL tests the ball only against the upper end of its table; a negative
-  // one goes over as past the end, which SDL refuses.
-  int result = SDL_JoystickGetBall(joystick, ball < 0 ? 0x7FFFFFFF : ball, &dx, &dy);
+  int result = SDL_JoystickGetBall(joystick, kv::FromZero(ball), &dx, &dy);
   if (rect) {
     rect->x = Sint16(dx);
     rect->y = Sint16(dy);
@@ -160,11 +143,11 @@ const char* KAVRO_WM_GetIconName(void) {
 }
 
 void KAVRO_WM_SetIcon(SDL_Surface* icon) {
-  if (icon && VideoReady()) SDL_WM_SetIcon(icon, nullptr);
+  if (icon && kv::VideoUp()) SDL_WM_SetIcon(icon, nullptr);
 }
 
 int KAVRO_SetListModes(SDL_PixelFormat* format, Uint32 flags) {
-  if (!VideoReady()) return 0;
+  if (!kv::VideoUp()) return 0;
   SDL_Rect** modes = SDL_ListModes(format, flags);
   // Null: no mode fits.  (SDL_Rect**)-1: any size fits, which is not a list.
   if (!modes || modes == reinterpret_cast<SDL_Rect**>(-1)) return 0;
@@ -198,10 +181,6 @@ int KAVRO_GetModeSize(Uint32 index, SDL_Rect* rect) {
 #include "binding/call.h"
 #include "binding/registry.h"
 
-namespace {
-inline constexpr char kUserdataName[] = "userdata";
-}  // namespace
-
 using namespace kv;
 
 const luaL_Reg kValueApi[] = {
@@ -212,8 +191,8 @@ const luaL_Reg kValueApi[] = {
     KV_FN(KAVRO_CreateColorRGBA, &KAVRO_CreateColorRGBA, U8, U8, U8, U8),
     KV_FN(KAVRO_VideoDriverName, &KAVRO_VideoDriverName),
     KV_FN(KAVRO_AudioDriverName, &KAVRO_AudioDriverName),
-    KV_FN(KAVRO_JoystickGetBall, &KAVRO_JoystickGetBall, Handle<SDL_Joystick, kUserdataName>, Int,
-          Box<box::Rect>),
+    KV_FNR(KAVRO_JoystickGetBall, &KAVRO_JoystickGetBall, FailsWith<255>,
+           Handle<SDL_Joystick, kUserdataName, Live::Joystick>, Int, Box<box::Rect>),
     KV_FN(KAVRO_GetMouseState, &KAVRO_GetMouseState, Opt<Box<box::Rect>>),
     KV_FN(KAVRO_GetRelativeMouseState, &KAVRO_GetRelativeMouseState, Opt<Box<box::Rect>>),
     KV_FN(KAVRO_GetRGB, &KAVRO_GetRGB, U32, Box<box::PixelFormat>, Box<box::KColor>),
@@ -222,7 +201,7 @@ const luaL_Reg kValueApi[] = {
     KV_FN(KAVRO_WM_GetCaption, &KAVRO_WM_GetCaption),
     KV_FN(KAVRO_WM_GetIconName, &KAVRO_WM_GetIconName),
     KV_FN(KAVRO_WM_SetIcon, &KAVRO_WM_SetIcon, Box<box::Surface>),
-    KV_FN(KAVRO_SetListModes, &KAVRO_SetListModes, Opt<Box<box::PixelFormat>>, U32),
+    KV_FNR(KAVRO_SetListModes, &KAVRO_SetListModes, FailsWith<0>, Opt<Box<box::PixelFormat>>, U32),
     KV_FN(KAVRO_GetModesCount, &KAVRO_GetModesCount),
     KV_FNR(KAVRO_GetModeSize, &KAVRO_GetModeSize, AsBool, U32, Opt<Box<box::Rect>>),
     {nullptr, nullptr}};

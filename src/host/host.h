@@ -4,11 +4,11 @@
 #include <SDL.h>
 #include <cstdint>
 
+#include "binding/constants.h"  // kKavroVersion
 #include "host/records.h"
 
 struct lua_State;
 
-inline constexpr const char* kKavroVersion = "1.6.1";
 inline constexpr int kBaseDirMax = 260;
 inline constexpr int kMainPathMax = 512;
 

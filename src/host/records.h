@@ -4,11 +4,7 @@
 
 #include <cstdint>
 
-struct RecordHeader {
-  int32_t kind;
-  int32_t refs;
-  void (*destroy)(void* record);
-};
+#include "binding/records.h"
 
 void AddRef(void* record);
 void Release(void* record);

@@ -8,6 +8,7 @@
 
 #include "binding/api.h"
 #include "host/host.h"
+#include "host/searcher.h"
 #include "host/strings.h"
 #include "host/vfs.h"
 
@@ -65,6 +66,22 @@ int ResourcesStart() {
   return 1;
 }
 
+namespace {
+
+const char* RegisteredBasePath() { return g_runtime.baseDir; }
+
+// The module searcher goes in front of Lua's own, with an empty loader slot.
+void RegisterSearcher(lua_State* L) {
+  LoaderSlotReset();
+  SearcherRegister(L, ModuleSearcher, 1);
+}
+
+const RegistrationHook kHostHook = {RegisteredBasePath, RegisterSearcher};
+
+}  // namespace
+
+const RegistrationHook* HostRegistrationHook() { return &kHostHook; }
+
 int ScriptingStart() {
   if (g_runtime.scripting != nullptr) {
     LogPrint("warning: cannot initialize scripting twice\n");
@@ -88,6 +105,7 @@ int ScriptingStart() {
   // Registration runs protected: a failure inside it is reported like a
   // script error instead of reaching Lua's panic handler. The state is kept
   // with whatever was registered.
+  SetRegistrationHook(HostRegistrationHook());
   if (lua_cpcall(L, RegisterApi, nullptr) != 0) {
     char scratch[64];
     LogError(6, "error: can't register the script API\n%s\n", ErrorText(L, scratch, sizeof scratch));

@@ -39,6 +39,11 @@ int ResourcesStart();
 // Creates the Lua state, opens the standard libraries and registers the
 // script API. 1 on success or when already started, 0 without a state.
 int ScriptingStart();
+
+// What the host adds to the registration of the script API: KAVRO_PATH
+// from the base directory, and the module searcher.
+struct RegistrationHook;
+const RegistrationHook* HostRegistrationHook();
 // A record for `name` with no texts, or null without a resources record.
 ScriptRecord* ScriptRecordNew(const char* name);
 // Reads a whole script from the virtual file system / the host file system.

@@ -3,13 +3,11 @@
 // write and close slots; integer readers and writers in either byte order;
 // byte swaps on plain numbers.
 //
-// A stream box does not own its stream.  Streams over a script's memory or
-// a script's io file keep that userdata alive through the box's environment
-// table, so the collector cannot free the memory or close the file while the
-// box is reachable.  What the box cannot know: a stream freed or closed
-// earlier (SDL_FreeRW, SDL_RWclose, a loader with a free-source flag of 1),
-// an io file closed by the script, or a loader that keeps the stream after
-// its box is gone.  Calling a slot of such a stream uses freed memory.
+// A stream box does not own its stream.  A stream over a script's memory
+// or io file keeps that userdata from collection for as long as the stream
+// lives (an anchor of its lifetime); a stream over another object's buffer
+// keeps that object from being freed.  Streams die at SDL_FreeRW,
+// SDL_RWclose, and when a loader's free-source flag hands them over.
 #include <SDL.h>
 
 #include <algorithm>
@@ -25,8 +23,6 @@
 #include "host/vfs.h"
 
 namespace {
-
-using kv::MemRef;
 
 // An unsigned 64-bit integer carried by a Lua number: high word = the
 // truncation of value / 2^32, low word = the truncation of what remains.
@@ -48,35 +44,24 @@ struct U64Split {
   }
 };
 
-// A Lua io file that is still open: its FILE, or null for any other value
-// (never a userdata taken for a FILE).
+// A Lua io file: the address of its FILE* slot, which Lua's io library
+// sets to NULL when the file is closed; null for any other value (never a
+// userdata taken for a FILE).
 struct IoFile {
-  using type = FILE*;
+  using type = FILE**;
   static constexpr const char* name = "userdata";
   static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
-  static FILE* get(lua_State* L, int idx) {
+  static FILE** get(lua_State* L, int idx) {
     if (lua_type(L, idx) != LUA_TUSERDATA || lua_objlen(L, idx) != sizeof(FILE*)) return nullptr;
     if (!lua_getmetatable(L, idx)) return nullptr;
     lua_getfield(L, LUA_REGISTRYINDEX, LUA_FILEHANDLE);
     bool isFile = lua_rawequal(L, -1, -2) != 0;
     lua_pop(L, 2);
-    return isFile ? *static_cast<FILE**>(lua_touserdata(L, idx)) : nullptr;
+    return isFile ? static_cast<FILE**>(lua_touserdata(L, idx)) : nullptr;
   }
 };
 
 using Rw = kv::Box<kv::box::RWops>;
-
-// Pushes a stream box (nil for no stream) that keeps the userdata at
-// `anchor` alive for as long as the box lives.
-int PushStreamKeeping(lua_State* L, SDL_RWops* rw, int anchor) {
-  if (rw == nullptr) {
-    lua_pushnil(L);
-    return 1;
-  }
-  kv::PushBox<kv::box::RWops>(L, rw);
-  kv::KeepAlive(L, anchor);
-  return 1;
-}
 
 bool ModeIn(const char* mode, std::initializer_list<const char*> modes) {
   return std::any_of(modes.begin(), modes.end(), [mode](const char* m) { return StrEquals(mode, m, true) == 1; });
@@ -92,35 +77,62 @@ SDL_RWops* RWFromFile(const char* name, const char* mode) {
   return nullptr;
 }
 
-// The stream reads and writes the io file's FILE but never closes it: the
-// Lua file object owns it.  The autoclose flag is therefore ignored.
-int RWFromFP(lua_State* L, FILE* fp, int /*autoclose*/) {
-  return PushStreamKeeping(L, fp ? SDL_RWFromFP(fp, 0) : nullptr, 1);
+// A stream over a Lua io file works as SDL's stdio stream does, through
+// the file's FILE* slot: once the script closes the file, every operation
+// fails instead of using the closed FILE.  The stream never closes the
+// file (the Lua file object owns it): the autoclose flag is ignored.
+FILE* OpenFile(SDL_RWops* rw) {
+  FILE* fp = *static_cast<FILE**>(rw->hidden.unknown.data1);
+  if (!fp) SDL_SetError("The stream's file has been closed");
+  return fp;
+}
+int SDLCALL FileSeek(SDL_RWops* rw, int offset, int whence) {
+  FILE* fp = OpenFile(rw);
+  if (!fp) return -1;
+  if (std::fseek(fp, offset, whence) == 0) return static_cast<int>(std::ftell(fp));
+  SDL_Error(SDL_EFSEEK);
+  return -1;
+}
+int SDLCALL FileRead(SDL_RWops* rw, void* ptr, int size, int maxnum) {
+  FILE* fp = OpenFile(rw);
+  if (!fp) return -1;
+  size_t n = std::fread(ptr, size_t(size), size_t(maxnum), fp);
+  if (n == 0 && std::ferror(fp)) SDL_Error(SDL_EFREAD);
+  return static_cast<int>(n);
+}
+int SDLCALL FileWrite(SDL_RWops* rw, const void* ptr, int size, int num) {
+  FILE* fp = OpenFile(rw);
+  if (!fp) return -1;
+  size_t n = std::fwrite(ptr, size_t(size), size_t(num), fp);
+  if (n == 0 && std::ferror(fp)) SDL_Error(SDL_EFWRITE);
+  return static_cast<int>(n);
+}
+int SDLCALL FileClose(SDL_RWops* rw) {
+  SDL_FreeRW(rw);
+  return 0;
 }
 
-// The number of bytes of `m` a stream may use: a full userdata's block
-// bounds the script's size; a light userdata's size cannot be known.
-int FitSize(const MemRef& m, int size) {
-  if (size <= 0) return 0;
-  return m.full ? static_cast<int>(std::min<size_t>(size_t(size), m.size)) : size;
+SDL_RWops* RWFromFP(FILE** file, int /*autoclose*/) {
+  if (!file || !*file) {
+    SDL_SetError("Not an open Lua file");
+    return nullptr;
+  }
+  SDL_RWops* rw = SDL_AllocRW();
+  if (!rw) return nullptr;
+  *rw = SDL_RWops{};
+  rw->seek = FileSeek;
+  rw->read = FileRead;
+  rw->write = FileWrite;
+  rw->close = FileClose;
+  rw->hidden.unknown.data1 = file;
+  return rw;
 }
 
-// A memory stream over the memory userdata given as argument 1.
-template <auto Make>
-int MemStream(lua_State* L, MemRef m, int size) {
-  return PushStreamKeeping(L, m.ptr ? Make(m.ptr, FitSize(m, size)) : nullptr, 1);
-}
-
-// A read or write of `count` objects of `size` bytes through the stream's
-// slot, with the count cut to what a full userdata's block holds.  A
-// non-positive size or count moves nothing (SDL's file slots would take a
-// negative one as a huge one).
-template <auto Slot>
-int Transfer(SDL_RWops* rw, MemRef m, int size, int count) {
-  if (m.ptr == nullptr || size <= 0 || count <= 0) return 0;
-  if (m.full) count = static_cast<int>(std::min<size_t>(size_t(count), m.size / size_t(size)));
-  if (count == 0) return 0;
-  return (rw->*Slot)(rw, m.ptr, size, count);
+// A read or write through the stream's slot; the memory is bounded by the
+// row (size x count bytes, neither negative).
+template <auto Slot, class P>
+int Transfer(SDL_RWops* rw, P ptr, int size, int count) {
+  return (rw->*Slot)(rw, ptr, size, count);
 }
 
 int RWseek(SDL_RWops* rw, int offset, int whence) { return SDL_RWseek(rw, offset, whence); }
@@ -184,32 +196,33 @@ using namespace kv;
 
 const luaL_Reg kRwopsApi[] = {
     KV_FN(SDL_RWFromFile, &RWFromFile, Str, Str),
-    KV_FN(SDL_RWFromFP, &RWFromFP, IoFile, Int),
-    KV_FN(SDL_RWFromMem, &MemStream<&SDL_RWFromMem>, MemSized, Int),
-    KV_FN(SDL_RWFromConstMem, &MemStream<&SDL_RWFromConstMem>, MemSized, Int),
+    KV_FNR(SDL_RWFromFP, &RWFromFP, Reads<1>, IoFile, Int),
+    KV_FNR(SDL_RWFromMem, &SDL_RWFromMem, Reads<1>, Out<Arg<2>>, Int),
+    KV_FNR(SDL_RWFromConstMem, &SDL_RWFromConstMem, Reads<1>, In<Arg<2>>, Int),
     KV_FN(SDL_AllocRW, &AllocRW),
-    KV_FN(SDL_FreeRW, &SDL_FreeRW, Rw),
+    KV_FN(SDL_FreeRW, &SDL_FreeRW, Released<Rw>),
     KV_FN(SDL_RWseek, &RWseek, Rw, Int, Int),
     KV_FN(SDL_RWtell, &RWtell, Rw),
-    KV_FN(SDL_RWread, &Transfer<&SDL_RWops::read>, Rw, MemSized, Int, Int),
-    KV_FN(SDL_RWwrite, &Transfer<&SDL_RWops::write>, Rw, MemSized, Int, Int),
-    KV_FN(SDL_RWclose, &RWclose, Rw),
+    KV_FN(SDL_RWread, (&Transfer<&SDL_RWops::read, void*>), Rw, Out<Times<Arg<3>, Arg<4>>>, Int, Int),
+    KV_FN(SDL_RWwrite, (&Transfer<&SDL_RWops::write, const void*>), Rw, In<Times<Arg<3>, Arg<4>>>, Int, Int),
+    KV_FN(SDL_RWclose, &RWclose, Released<Rw>),
     KV_FN(SDL_ReadLE16, (&ReadInt<Uint16, false>), Rw),
     KV_FN(SDL_ReadBE16, (&ReadInt<Uint16, true>), Rw),
     KV_FN(SDL_ReadLE32, (&ReadInt<Uint32, false>), Rw),
     KV_FN(SDL_ReadBE32, (&ReadInt<Uint32, true>), Rw),
     KV_FN(SDL_ReadLE64, (&ReadInt<Uint64, false>), Rw),
     KV_FN(SDL_ReadBE64, (&ReadInt<Uint64, true>), Rw),
-    KV_FN(SDL_WriteLE16, &SDL_WriteLE16, Rw, Int),
-    KV_FN(SDL_WriteBE16, &SDL_WriteBE16, Rw, Int),
-    KV_FN(SDL_WriteLE32, &SDL_WriteLE32, Rw, U32),
-    KV_FN(SDL_WriteBE32, &SDL_WriteBE32, Rw, U32),
-    KV_FN(SDL_WriteLE64, &SDL_WriteLE64, Rw, U64Split),
-    KV_FN(SDL_WriteBE64, &SDL_WriteBE64, Rw, U64Split),
+    // The 16-bit writers take an int whose low 16 bits are written.
+    KV_FNR(SDL_WriteLE16, &SDL_WriteLE16, FailsWith<0>, Rw, Conv<Int>),
+    KV_FNR(SDL_WriteBE16, &SDL_WriteBE16, FailsWith<0>, Rw, Conv<Int>),
+    KV_FNR(SDL_WriteLE32, &SDL_WriteLE32, FailsWith<0>, Rw, U32),
+    KV_FNR(SDL_WriteBE32, &SDL_WriteBE32, FailsWith<0>, Rw, U32),
+    KV_FNR(SDL_WriteLE64, &SDL_WriteLE64, FailsWith<0>, Rw, U64Split),
+    KV_FNR(SDL_WriteBE64, &SDL_WriteBE64, FailsWith<0>, Rw, U64Split),
     KV_FN(SDL_Swap16, &Swap16, Int),
     KV_FN(SDL_Swap32, &Swap32, U32),
     KV_FN(SDL_Swap64, &Swap64, U64Split),
-    KV_FN(SDL_SwapLE16, &Same<Uint16>, Int),
+    KV_FN(SDL_SwapLE16, &Same<Uint16>, Conv<Int>),
     KV_FN(SDL_SwapLE32, &Same<Uint32>, U32),
     KV_FN(SDL_SwapLE64, &Same<Uint64>, U64Split),
     KV_FN(SDL_SwapBE16, &Swap16, Int),

@@ -2,19 +2,20 @@
 // error text, joysticks, keyboard state calls, mouse and cursors, shared
 // objects, mutexes, semaphores, condition variables, timer, version, OpenGL.
 //
-// Objects that scripts hold as light userdata or release explicitly are kept
-// in live sets: a handle or box the script still has after its object was
-// released, or one of another kind, reaches SDL as NULL, never as a stale or
-// foreign pointer.
+// Objects scripts hold (drives, joysticks, cursors, shared objects,
+// mutexes, semaphores, conditions) are live from the call that made them
+// to their release; joysticks die when the joystick subsystem stops, drives
+// with the CD-ROM subsystem, cursors with video.
 #include <SDL.h>
 
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 
 #include "binding/call.h"
+#include "binding/guards.h"
 #include "binding/registry.h"
 #include "helpers/kavro.h"
+#include "sdl/video.h"
 #include "sdl/win32_display.h"
 
 #ifdef _WIN32
@@ -34,129 +35,35 @@ Uint32 Ticks() { return GetTickCount(); }
 Uint32 Ticks() { return SDL_GetTicks(); }
 #endif
 
-constexpr char kUserdata[] = "userdata";
+using Joystick = Handle<SDL_Joystick, kSDL_Joystick, Live::Joystick>;
+using Mutex = Handle<SDL_mutex, kUserdataName, Live::Mutex>;
+using MutexToDestroy = Handle<SDL_mutex, kSDL_mutex, Live::Mutex>;
+using Sem = Handle<SDL_sem, kUserdataName, Live::Sem>;
+using SemToDestroy = Handle<SDL_sem, kSDL_sem, Live::Sem>;
+using Cond = Handle<SDL_cond, kUserdataName, Live::Cond>;
+using CondToDestroy = Handle<SDL_cond, kSDL_cond, Live::Cond>;
+using SharedObject = Handle<void, kUserdataName, Live::SharedObject>;
+using Drive = Box<box::CD>;
+using Cursor = Box<box::Cursor>;
 
-// Pointers handed to the script and not yet released, with the number of
-// times each was handed out (SDL reference-counts joysticks and shared
-// objects the same way).
-class LiveSet {
- public:
-  void Add(const void* p) noexcept {
-    if (!p) return;
-    try {
-      ++refs_[p];
-    } catch (...) {
-      // Out of memory: left untracked, the object is then refused as unknown.
-    }
-  }
-  bool Has(const void* p) const noexcept { return p && refs_.find(p) != refs_.end(); }
-  // Takes one reference back; false for a pointer that is not live.
-  bool Drop(const void* p) noexcept {
-    auto it = p ? refs_.find(p) : refs_.end();
-    if (it == refs_.end()) return false;
-    if (--it->second == 0) refs_.erase(it);
-    return true;
-  }
-  void Clear() noexcept { refs_.clear(); }
-
- private:
-  std::unordered_map<const void*, int> refs_;
-};
-
-LiveSet gJoysticks, gMutexes, gSemaphores, gConds, gObjects, gDrives, gCursors;
-// Cursors that SDL owns (its default cursor) as seen through SDL_GetCursor;
-// they die with the video subsystem.
-LiveSet gSystemCursors;
-
-template <LiveSet& S>
-bool In(const void* p) {
-  return S.Has(p);
+// A drive's track table is memory a light userdata (its `track` field) may
+// point into.
+void DriveTracks(const void* p, BufferVisitor visit, void* ctx) {
+  auto* cd = static_cast<const SDL_CD*>(p);
+  visit(ctx, cd->track, sizeof cd->track);
 }
-bool KnownCursor(const void* p) { return gCursors.Has(p) || gSystemCursors.Has(p); }
+[[maybe_unused]] const bool kDescribed = DescribeType(Live::CD, {DriveTracks, nullptr});
 
-// A handle: any userdata passes; one that is not a live object of the kind
-// is handed over as NULL.
-template <class H, const char* TypeName, bool (*Known)(const void*)>
-struct Live {
-  using type = H*;
-  static constexpr const char* name = TypeName;
-  static bool check(lua_State* L, int idx) { return lua_isuserdata(L, idx); }
-  static H* get(lua_State* L, int idx) {
-    void* p = lua_touserdata(L, idx);
-    return Known(p) ? static_cast<H*>(p) : nullptr;
-  }
-};
-
-// A pointer box whose object is handed over only while it is live.
-template <class D, bool (*Known)(const void*)>
-struct LiveBox : Box<D> {
-  static typename D::Type* get(lua_State* L, int idx) {
-    typename D::Type* p = Box<D>::get(L, idx);
-    return Known(p) ? p : nullptr;
-  }
-};
-
-using Joystick = Live<SDL_Joystick, kSDL_Joystick, &In<gJoysticks>>;
-using Mutex = Live<SDL_mutex, kUserdata, &In<gMutexes>>;
-using MutexToDestroy = Live<SDL_mutex, kSDL_mutex, &In<gMutexes>>;
-using Sem = Live<SDL_sem, kUserdata, &In<gSemaphores>>;
-using SemToDestroy = Live<SDL_sem, kSDL_sem, &In<gSemaphores>>;
-using Cond = Live<SDL_cond, kUserdata, &In<gConds>>;
-using CondToDestroy = Live<SDL_cond, kSDL_cond, &In<gConds>>;
-using SharedObject = Live<void, kUserdata, &In<gObjects>>;
-using Drive = LiveBox<box::CD, &In<gDrives>>;
-using Cursor = LiveBox<box::Cursor, &KnownCursor>;
-
-// Calls a constructor and records what it made.
-template <auto Fn, LiveSet& S>
-struct Tracked;
-template <class T, class... A, T* (*Fn)(A...), LiveSet& S>
-struct Tracked<Fn, S> {
-  static T* Call(A... a) {
-    T* p = Fn(a...);
-    S.Add(p);
-    return p;
-  }
-};
-
-// Releases a live object; anything else is left alone.
-template <auto Fn, LiveSet& S>
-struct Released;
-template <class T, void (*Fn)(T*), LiveSet& S>
-struct Released<Fn, S> {
-  static void Call(T* p) {
-    if (S.Drop(p)) Fn(p);
-  }
-};
-
-// A drive call on a closed or unknown drive fails instead of reaching SDL,
-// which would take NULL for its default drive.
-template <auto Fn>
-struct OnOpenDrive;
-template <class R, class... A, R (*Fn)(SDL_CD*, A...)>
-struct OnOpenDrive<Fn> {
-  static R Call(SDL_CD* cd, A... a) {
-    if (!cd) {
-      SDL_SetError("CD-ROM not opened");
-      return static_cast<R>(CD_ERROR);
-    }
-    return Fn(cd, a...);
-  }
-};
-
-// SDL tests these indexes against the upper end of their tables only and
-// then indexes the tables with them.  A negative index is handed over as a
-// past-the-end one, which SDL refuses with its own error text and result.
-constexpr int kPastEnd = 0x7FFFFFFF;
+// SDL tests these indexes against the upper end of their tables only.
 template <auto Fn>
 struct IndexedFromZero;
 template <class R, R (*Fn)(int)>
 struct IndexedFromZero<Fn> {
-  static R Call(int index) { return Fn(index < 0 ? kPastEnd : index); }
+  static R Call(int index) { return Fn(FromZero(index)); }
 };
 template <class R, R (*Fn)(SDL_Joystick*, int)>
 struct IndexedFromZero<Fn> {
-  static R Call(SDL_Joystick* joystick, int index) { return Fn(joystick, index < 0 ? kPastEnd : index); }
+  static R Call(SDL_Joystick* joystick, int index) { return Fn(joystick, FromZero(index)); }
 };
 
 // SDL indexes the drive's track table with start + count unchecked.
@@ -165,35 +72,29 @@ int CDPlayTracks(SDL_CD* cd, int startTrack, int startFrame, int tracks, int fra
     SDL_SetError("Invalid play length");
     return CD_ERROR;
   }
-  return OnOpenDrive<&SDL_CDPlayTracks>::Call(cd, startTrack, startFrame, tracks, frames);
+  return SDL_CDPlayTracks(cd, startTrack, startFrame, tracks, frames);
 }
 
-// Objects that SDL frees itself when a subsystem stops: its joysticks, its
-// own cursors, and the cursor in use when video stops (a script's cursor
-// included, which must then not be freed a second time).
-void ForgetObjectsOf(Uint32 flags, SDL_Cursor* current) {
-  if (flags & SDL_INIT_JOYSTICK) gJoysticks.Clear();
-  if (flags & SDL_INIT_VIDEO) {
-    gSystemCursors.Clear();
-    gCursors.Drop(current);
-  }
+// What dies when subsystems stop (only those running: SDL leaves the
+// others alone, video started by SDL_VideoInit alone included).
+void Stopping(lua_State* L, Uint32 flags) {
+  Uint32 running = SDL_WasInit(flags);
+  if (running & SDL_INIT_VIDEO) VideoStopping(L);
+  if (running & SDL_INIT_JOYSTICK) KillAll(L, Live::Joystick);
+  if (running & SDL_INIT_CDROM) KillAll(L, Live::CD);
 }
 
-SDL_Cursor* CursorInUse() { return SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCursor() : nullptr; }
-
-void Quit() {
+void Quit(lua_State* L) {
   Win32RestoreDisplay();
-  SDL_Cursor* current = CursorInUse();
+  Stopping(L, SDL_INIT_EVERYTHING);
   SDL_Quit();
-  ForgetObjectsOf(SDL_INIT_EVERYTHING, current);
 }
 
-void QuitSubSystem(Uint32 flags) {
+void QuitSubSystem(lua_State* L, Uint32 flags) {
   constexpr Uint32 kBesideVideo = SDL_INIT_CDROM | SDL_INIT_JOYSTICK | SDL_INIT_NOPARACHUTE | SDL_INIT_EVENTTHREAD;
   if (flags == SDL_INIT_EVERYTHING || (flags & ~kBesideVideo) == SDL_INIT_VIDEO) Win32RestoreDisplay();
-  SDL_Cursor* current = CursorInUse();
+  Stopping(L, flags);
   SDL_QuitSubSystem(flags);
-  ForgetObjectsOf(flags, current);
 }
 
 // SDL keeps at most 127 bytes of each string argument, and five arguments:
@@ -217,71 +118,31 @@ void JoystickUpdate() {
   if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_JoystickUpdate();
 }
 
-// How many of `n` bytes the memory can give: a full userdata bounds it by
-// its block; a light userdata's extent is the script's word.
-Uint32 Fit(const MemRef& m, Uint32 n) { return m.full && m.size < n ? static_cast<Uint32>(m.size) : n; }
-
-void MixAudio(MemRef dst, MemRef src, Uint32 len, int volume) {
-  if (!dst.ptr || !src.ptr) return;
-  len = Fit(src, Fit(dst, len));
-  SDL_MixAudio(static_cast<Uint8*>(dst.ptr), static_cast<const Uint8*>(src.ptr), len, volume);
-}
-
-bool VideoUp() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  SDL_SetError("Video subsystem has not been initialized");
-  return false;
-}
-
-// SDL rounds the width up to a multiple of 8 and copies w/8 bytes per row
-// from both masks.
-SDL_Cursor* CreateCursor(MemRef data, MemRef mask, int w, int h, int hotX, int hotY) {
-  if (!VideoUp()) return nullptr;
-  uint64_t bytes = w > 0 && h > 0 ? (uint64_t(w) + 7) / 8 * uint64_t(h) : 0;
-  if (!data.ptr || !mask.ptr || (data.full && bytes > data.size) || (mask.full && bytes > mask.size)) {
-    SDL_SetError("Cursor data is smaller than its size");
+// SDL reads (w + 7) / 8 bytes per row of both masks; the rows bound them.
+SDL_Cursor* CreateCursor(Uint8* data, Uint8* mask, int w, int h, int hotX, int hotY) {
+  if (!VideoUp()) {
+    SDL_SetError("Video subsystem has not been initialized");
     return nullptr;
   }
-  SDL_Cursor* c = SDL_CreateCursor(static_cast<Uint8*>(data.ptr), static_cast<Uint8*>(mask.ptr), w, h, hotX, hotY);
-  gCursors.Add(c);
-  return c;
-}
-
-SDL_Cursor* GetCursor() {
-  SDL_Cursor* c = SDL_GetCursor();
-  if (c && !gCursors.Has(c)) gSystemCursors.Add(c);
-  return c;
-}
-
-void* LoadFunction(void* object, const char* name) {
-  if (!object) {
-    SDL_SetError("Shared object not loaded");
-    return nullptr;
-  }
-  return SDL_LoadFunction(object, name);
-}
-
-// SDL waits on the mutex's inner lock without testing the mutex for NULL.
-int NoMutex() {
-  SDL_SetError("Passed a NULL mutex");
-  return -1;
-}
-int CondWait(SDL_cond* cond, SDL_mutex* mutex) { return mutex ? SDL_CondWait(cond, mutex) : NoMutex(); }
-int CondWaitTimeout(SDL_cond* cond, SDL_mutex* mutex, Uint32 ms) {
-  return mutex ? SDL_CondWaitTimeout(cond, mutex, ms) : NoMutex();
+  return SDL_CreateCursor(data, mask, w, h, hotX, hotY);
 }
 
 // SDL's OpenGL calls reach into the video device (which exists only while
 // video runs) and into GL entry points loaded by an OpenGL video mode.
 bool InGLMode(Uint32 flags) {
-  SDL_Surface* screen = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetVideoSurface() : nullptr;
+  SDL_Surface* screen = VideoUp() ? SDL_GetVideoSurface() : nullptr;
   return screen && (screen->flags & flags) == flags;
 }
 
-int GLSetAttribute(SDL_GLattr attr, int value) { return VideoUp() ? SDL_GL_SetAttribute(attr, value) : -1; }
-void* GLGetProcAddress(const char* name) { return VideoUp() ? SDL_GL_GetProcAddress(name) : nullptr; }
+bool VideoRunning() {
+  if (VideoUp()) return true;
+  SDL_SetError("Video subsystem has not been initialized");
+  return false;
+}
+int GLSetAttribute(SDL_GLattr attr, int value) { return VideoRunning() ? SDL_GL_SetAttribute(attr, value) : -1; }
+void* GLGetProcAddress(const char* name) { return VideoRunning() ? SDL_GL_GetProcAddress(name) : nullptr; }
 void GLSwapBuffers() {
-  if (VideoUp()) SDL_GL_SwapBuffers();
+  if (VideoRunning()) SDL_GL_SwapBuffers();
 }
 
 // The box holds one rectangle: at most one is passed.
@@ -313,7 +174,7 @@ const luaL_Reg kSystemApi[] = {
     KV_FN(SDL_OpenAudio, &SDL_OpenAudio, Box<box::AudioSpec>, Opt<Box<box::AudioSpec>>),
     KV_FN(SDL_GetAudioStatus, &SDL_GetAudioStatus),
     KV_FN(SDL_PauseAudio, &SDL_PauseAudio, Int),
-    KV_FN(SDL_MixAudio, &MixAudio, MemSized, MemSized, U32, Int),
+    KV_FN(SDL_MixAudio, &SDL_MixAudio, Out<Arg<3>, Uint8*>, In<Arg<3>, const Uint8*>, U32, Int),
     KV_FN(SDL_LockAudio, &SDL_LockAudio),
     KV_FN(SDL_UnlockAudio, &SDL_UnlockAudio),
     KV_FN(SDL_CloseAudio, &SDL_CloseAudio),
@@ -321,15 +182,15 @@ const luaL_Reg kSystemApi[] = {
     // CD-ROM
     KV_FN(SDL_CDNumDrives, &SDL_CDNumDrives),
     KV_FNR(SDL_CDName, &IndexedFromZero<&SDL_CDName>::Call, TextOrEmpty, Int),
-    KV_FN(SDL_CDOpen, (&Tracked<&IndexedFromZero<&SDL_CDOpen>::Call, gDrives>::Call), Int),
-    KV_FN(SDL_CDStatus, &OnOpenDrive<&SDL_CDStatus>::Call, Drive),
-    KV_FN(SDL_CDPlay, &OnOpenDrive<&SDL_CDPlay>::Call, Drive, Int, Int),
+    KV_FN(SDL_CDOpen, &IndexedFromZero<&SDL_CDOpen>::Call, Int),
+    KV_FN(SDL_CDStatus, &SDL_CDStatus, Drive),
+    KV_FN(SDL_CDPlay, &SDL_CDPlay, Drive, Int, Int),
     KV_FN(SDL_CDPlayTracks, &CDPlayTracks, Drive, Int, Int, Int, Int),
-    KV_FN(SDL_CDPause, &OnOpenDrive<&SDL_CDPause>::Call, Drive),
-    KV_FN(SDL_CDResume, &OnOpenDrive<&SDL_CDResume>::Call, Drive),
-    KV_FN(SDL_CDStop, &OnOpenDrive<&SDL_CDStop>::Call, Drive),
-    KV_FN(SDL_CDEject, &OnOpenDrive<&SDL_CDEject>::Call, Drive),
-    KV_FN(SDL_CDClose, (&Released<&SDL_CDClose, gDrives>::Call), Drive),
+    KV_FN(SDL_CDPause, &SDL_CDPause, Drive),
+    KV_FN(SDL_CDResume, &SDL_CDResume, Drive),
+    KV_FN(SDL_CDStop, &SDL_CDStop, Drive),
+    KV_FN(SDL_CDEject, &SDL_CDEject, Drive),
+    KV_FN(SDL_CDClose, &SDL_CDClose, Released<Drive>),
 
     // Processor features
     KV_FN(SDL_HasRDTSC, &SDL_HasRDTSC),
@@ -349,7 +210,7 @@ const luaL_Reg kSystemApi[] = {
     // Joystick
     KV_FN(SDL_NumJoysticks, &SDL_NumJoysticks),
     KV_FNR(SDL_JoystickName, &SDL_JoystickName, TextOrEmpty, Int),
-    KV_FN(SDL_JoystickOpen, (&Tracked<&SDL_JoystickOpen, gJoysticks>::Call), Int),
+    KV_FN(SDL_JoystickOpen, &SDL_JoystickOpen, Int),
     KV_FN(SDL_JoystickOpened, &JoystickOpened, Int),
     KV_FN(SDL_JoystickIndex, &SDL_JoystickIndex, Joystick),
     KV_FN(SDL_JoystickNumAxes, &SDL_JoystickNumAxes, Joystick),
@@ -358,10 +219,10 @@ const luaL_Reg kSystemApi[] = {
     KV_FN(SDL_JoystickNumButtons, &SDL_JoystickNumButtons, Joystick),
     KV_FN(SDL_JoystickUpdate, &JoystickUpdate),
     KV_FN(SDL_JoystickEventState, &SDL_JoystickEventState, Int),
-    KV_FN(SDL_JoystickGetAxis, &IndexedFromZero<&SDL_JoystickGetAxis>::Call, Joystick, Int),
+    KV_FNR(SDL_JoystickGetAxis, &IndexedFromZero<&SDL_JoystickGetAxis>::Call, FailsWith<0>, Joystick, Int),
     KV_FN(SDL_JoystickGetHat, &IndexedFromZero<&SDL_JoystickGetHat>::Call, Joystick, Int),
     KV_FN(SDL_JoystickGetButton, &IndexedFromZero<&SDL_JoystickGetButton>::Call, Joystick, Int),
-    KV_FN(SDL_JoystickClose, (&Released<&SDL_JoystickClose, gJoysticks>::Call), Joystick),
+    KV_FN(SDL_JoystickClose, &SDL_JoystickClose, Released<Joystick>),
 
     // Keyboard
     KV_FN(SDL_EnableUNICODE, &SDL_EnableUNICODE, Int),
@@ -372,35 +233,37 @@ const luaL_Reg kSystemApi[] = {
 
     // Mouse and cursor
     KV_FN(SDL_WarpMouse, &SDL_WarpMouse, U16, U16),
-    KV_FN(SDL_CreateCursor, &CreateCursor, MemSized, MemSized, Int, Int, Int, Int),
+    KV_FN(SDL_CreateCursor, &CreateCursor, In<Times<Eighths<3>, Arg<4>>, Uint8*>,
+          In<Times<Eighths<3>, Arg<4>>, Uint8*>, Int, Int, Int, Int),
     KV_FN(SDL_SetCursor, &SDL_SetCursor, Cursor),
-    KV_FN(SDL_GetCursor, &GetCursor),
-    KV_FN(SDL_FreeCursor, (&Released<&SDL_FreeCursor, gCursors>::Call), Cursor),
+    KV_FN(SDL_GetCursor, &SDL_GetCursor),
+    KV_FN(SDL_FreeCursor, &SDL_FreeCursor, Released<Cursor>),
     KV_FN(SDL_ShowCursor, &SDL_ShowCursor, Int),
 
     // Shared objects
-    KV_FN(SDL_LoadObject, (&Tracked<&SDL_LoadObject, gObjects>::Call), Str),
-    KV_FN(SDL_LoadFunction, &LoadFunction, SharedObject, Str),
-    KV_FN(SDL_UnloadObject, (&Released<&SDL_UnloadObject, gObjects>::Call), SharedObject),
+    KV_FNR(SDL_LoadObject, &SDL_LoadObject, AsHandle<Live::SharedObject>, Str),
+    KV_FN(SDL_LoadFunction, &SDL_LoadFunction, SharedObject, Str),
+    KV_FN(SDL_UnloadObject, &SDL_UnloadObject, Released<SharedObject>),
 
     // Mutexes, semaphores and condition variables
-    KV_FN(SDL_CreateMutex, (&Tracked<&SDL_CreateMutex, gMutexes>::Call)),
+    KV_FN(SDL_CreateMutex, &SDL_CreateMutex),
     KV_FN(SDL_LockMutex, &SDL_mutexP, Mutex),
     KV_FN(SDL_UnlockMutex, &SDL_mutexV, Mutex),
-    KV_FN(SDL_DestroyMutex, (&Released<&SDL_DestroyMutex, gMutexes>::Call), MutexToDestroy),
-    KV_FN(SDL_CreateSemaphore, (&Tracked<&SDL_CreateSemaphore, gSemaphores>::Call), U32),
+    KV_FN(SDL_DestroyMutex, &SDL_DestroyMutex, Released<MutexToDestroy>),
+    KV_FN(SDL_CreateSemaphore, &SDL_CreateSemaphore, U32),
     KV_FN(SDL_SemWait, &SDL_SemWait, Sem),
     KV_FN(SDL_SemTryWait, &SDL_SemTryWait, Sem),
     KV_FN(SDL_SemPost, &SDL_SemPost, Sem),
-    KV_FN(SDL_SemWaitTimeout, &SDL_SemWaitTimeout, Sem, Int),
+    // The timeout is an int converted to SDL's Uint32 milliseconds.
+    KV_FN(SDL_SemWaitTimeout, &SDL_SemWaitTimeout, Sem, Conv<Int>),
     KV_FN(SDL_SemValue, &SDL_SemValue, Sem),
-    KV_FN(SDL_DestroySemaphore, (&Released<&SDL_DestroySemaphore, gSemaphores>::Call), SemToDestroy),
-    KV_FN(SDL_CreateCond, (&Tracked<&SDL_CreateCond, gConds>::Call)),
+    KV_FN(SDL_DestroySemaphore, &SDL_DestroySemaphore, Released<SemToDestroy>),
+    KV_FN(SDL_CreateCond, &SDL_CreateCond),
     KV_FN(SDL_CondSignal, &SDL_CondSignal, Cond),
     KV_FN(SDL_CondBroadcast, &SDL_CondBroadcast, Cond),
-    KV_FN(SDL_CondWait, &CondWait, Cond, Mutex),
-    KV_FN(SDL_CondWaitTimeout, &CondWaitTimeout, Cond, Mutex, U32),
-    KV_FN(SDL_DestroyCond, (&Released<&SDL_DestroyCond, gConds>::Call), CondToDestroy),
+    KV_FN(SDL_CondWait, &SDL_CondWait, Cond, Mutex),
+    KV_FN(SDL_CondWaitTimeout, &SDL_CondWaitTimeout, Cond, Mutex, U32),
+    KV_FN(SDL_DestroyCond, &SDL_DestroyCond, Released<CondToDestroy>),
 
     // Timer and version
     KV_FN(SDL_GetTicks, &Ticks),

@@ -9,31 +9,86 @@
 //   unclipped, so they are clipped to the surface here;
 // - surfaces of negative width or height crash the first fill or blit;
 // - SDL_LowerBlit does no clipping at all and crashes on NULL rectangles;
+// - a colour-keyed surface blitted onto itself is RLE-encoded mid-blit,
+//   which frees the pixels the blit then writes;
 // - SDL_SoftStretch and SDL_DisplayYUVOverlay divide by the destination's
 //   width and height;
 // - palette calls copy outside the palette for a negative first colour or
-//   count;
-// - SDL_CreateRGBSurfaceFrom would address past the end of a full
-//   userdata's block;
+//   count, and copy a palette onto itself with overlapping memcpy;
 // - software YUV overlays draw into their display surface clipped to the
-//   screen's size, so the display must be the screen.
+//   screen's size, so the display must be the screen;
+// - the dummy driver sizes its screen buffer for whole bytes per pixel.
+//
+// Lifetimes (see binding/lifetime.h): a surface owns its pixel format, a
+// format its palette, a palette its colours; they die together.  The
+// screen's format, palette and colours, shadow surface and overlays die at
+// every mode change; the screen, the video information and cursors die too
+// when video stops.
+#include "sdl/video.h"
+
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "binding/call.h"
+#include "binding/guards.h"
 #include "binding/registry.h"
 #include "sdl/archive_first.h"
 #include "sdl/win32_display.h"
 
 namespace {
 
-using kv::MemRef;
+using namespace kv;
 
-bool VideoUp() {
-  return SDL_GetVideoInfo() != nullptr;
+// ---- Lifetimes of the video objects.
+
+void SurfaceDying(lua_State* L, const void* p) { Kill(L, Live::PixelFormat, static_cast<const SDL_Surface*>(p)->format); }
+void FormatDying(lua_State* L, const void* p) {
+  Kill(L, Live::Palette, static_cast<const SDL_PixelFormat*>(p)->palette);
+}
+void PaletteDying(lua_State* L, const void* p) {
+  Kill(L, Live::ColorArray, static_cast<const SDL_Palette*>(p)->colors);
+}
+
+void SurfacePixels(const void* p, BufferVisitor visit, void* ctx) {
+  auto* s = static_cast<const SDL_Surface*>(p);
+  if (s->pixels && s->h > 0) visit(ctx, s->pixels, size_t{s->pitch} * size_t(s->h));
+}
+void PaletteColors(const void* p, BufferVisitor visit, void* ctx) {
+  auto* pal = static_cast<const SDL_Palette*>(p);
+  if (pal->colors && pal->ncolors > 0) visit(ctx, pal->colors, size_t(pal->ncolors) * sizeof(SDL_Color));
+}
+
+[[maybe_unused]] const bool kDescribed = DescribeType(Live::Surface, {SurfacePixels, SurfaceDying}) &&
+                                         DescribeType(Live::PixelFormat, {nullptr, FormatDying}) &&
+                                         DescribeType(Live::Palette, {PaletteColors, PaletteDying});
+
+// What a mode change frees or re-formats: the overlays (made for the old
+// screen's format), the video surface's format (SDL_VideoInfo.vfmt), and
+// the public screen: a shadow surface is freed, the video surface itself
+// stays with a new format.  When video stops, the screen goes too.
+void ScreenChanging(lua_State* L, bool videoStops) {
+  const SDL_VideoInfo* info = SDL_GetVideoInfo();
+  if (!info) return;
+  KillAll(L, Live::Overlay);
+  SDL_Surface* screen = SDL_GetVideoSurface();
+  if (screen) {
+    bool shadow = screen->format != info->vfmt;
+    if (shadow || videoStops) {
+      Kill(L, Live::Surface, screen);
+    } else {
+      PutBackMembers(Live::Surface, screen);
+      Kill(L, Live::PixelFormat, screen->format);
+    }
+  }
+  Kill(L, Live::PixelFormat, info->vfmt);
+  if (videoStops) {
+    KillAll(L, Live::VideoInfo);
+    KillAll(L, Live::Cursor);
+  }
 }
 
 // Fn, but only while video is up; otherwise SDL's error is set and the
@@ -55,9 +110,60 @@ struct NeedVideo<Fn, Fail, R (*)(P...)> {
   }
 };
 
-SDL_Surface* SetVideoMode(int width, int height, int bpp, Uint32 flags) {
-  if (flags & SDL_FULLSCREEN) Win32PinDisplay60Hz(width, height, bpp);
-  return SDL_SetVideoMode(width, height, bpp, flags);
+// The dummy driver allocates bpp / 8 bytes per pixel while the screen's
+// pixel format takes (bpp + 7) / 8: a depth that is not a whole number of
+// bytes would overflow the buffer at the first fill.  With that driver
+// such depths are rounded up to the next whole byte.
+int DriverDepth(int bpp) {
+  if (bpp % 8 == 0 || bpp < 8 || bpp > 32) return bpp;
+  char name[16];
+  if (!SDL_VideoDriverName(name, sizeof name) || std::strcmp(name, "dummy") != 0) return bpp;
+  return (bpp + 7) / 8 * 8;
+}
+
+int VideoModeOK(int width, int height, int bpp, Uint32 flags) {
+  return SDL_VideoModeOK(width, height, DriverDepth(bpp), flags);
+}
+
+int SetVideoMode(lua_State* L, int width, int height, int bpp, Uint32 flags) {
+  // SDL starts video itself when it is down; doing it first tells the
+  // driver.
+  SDL_Surface* screen = nullptr;
+  if (VideoUp() || SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) == 0) {
+    SDL_Surface* old = SDL_GetVideoSurface();
+    ScreenChanging(L, false);
+    if (flags & SDL_FULLSCREEN) Win32PinDisplay60Hz(width, height, bpp);
+    screen = SDL_SetVideoMode(width, height, DriverDepth(bpp), flags);
+    // A screen SDL no longer shows (a failed change, or a driver that made
+    // a new one) is not the script's to use.
+    if (old && old != SDL_GetVideoSurface()) Forget(L, Live::Surface, old);
+  }
+  if (screen) PushLive<box::Surface>(L, screen); else lua_pushnil(L);
+  return 1;
+}
+
+int VideoInit(lua_State* L, const char* driver, Uint32 flags) {
+  // SDL stops running video first.
+  ScreenChanging(L, true);
+  lua_pushnumber(L, SDL_VideoInit(driver, flags));
+  return 1;
+}
+
+void VideoQuit(lua_State* L) {
+  ScreenChanging(L, true);
+  SDL_VideoQuit();
+}
+
+// SDL ignores the screen, and for a surface with other references drops
+// one; anything else is freed (once its readers are released).
+void FreeNow(void* s) { SDL_FreeSurface(static_cast<SDL_Surface*>(s)); }
+void FreeSurface(lua_State* L, SDL_Surface* surface) {
+  if (surface == SDL_GetVideoSurface()) return;
+  if (surface->refcount > 1) {
+    SDL_FreeSurface(surface);
+    return;
+  }
+  if (ReleaseNow(L, Live::Surface, surface, &FreeNow)) FreeNow(surface);
 }
 
 // The part of (x, y, w, h) inside the surface; false when nothing is left.
@@ -108,6 +214,33 @@ SDL_Surface* CreateRGBSurface(Uint32 flags, int width, int height, int depth, Ui
   return SDL_CreateRGBSurface(flags, width, height, depth, rmask, gmask, bmask, amask);
 }
 
+// The pixel memory (bounded to pitch x height by the row) must give each
+// row at least the width's pixels; SDL keeps the pitch in 16 bits.
+SDL_Surface* CreateRGBSurfaceFrom(void* pixels, int width, int height, int depth, int pitch, Uint32 rmask,
+                                  Uint32 gmask, Uint32 bmask, Uint32 amask) {
+  int64_t row = (int64_t{width} * depth + 7) / 8;
+  if (width < 0 || height < 0) {
+    SDL_SetError("Negative surface width or height");
+    return nullptr;
+  }
+  if (depth <= 0 || static_cast<Uint16>(pitch) < row) {
+    SDL_SetError("Pixel rows shorter than the width");
+    return nullptr;
+  }
+  return SDL_CreateRGBSurfaceFrom(pixels, width, height, depth, pitch, rmask, gmask, bmask, amask);
+}
+
+// SDL RLE-encodes a colour-keyed source at its first blit, freeing its
+// pixels: onto itself, the blit would then write through them.
+template <auto Blit>
+int NotOntoItself(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  if (src == dst && (src->flags & (SDL_RLEACCEL | SDL_RLEACCELOK))) {
+    SDL_SetError("An RLE-accelerated surface cannot be blitted onto itself");
+    return -1;
+  }
+  return Blit(src, srcrect, dst, dstrect);
+}
+
 // SDL divides by the destination area's width and height, and reads the
 // source pixel at its rectangle's corner even when the source area is
 // empty.  For an empty destination area, or a corner outside the source,
@@ -147,53 +280,33 @@ int LowerBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* d
   return SDL_LowerBlit(src, &sr, dst, &dr);
 }
 
-// The colour range kept inside the destination palette.  SDL reads `count`
-// colours from the source array, whose length a pointer box does not know;
-// the count is bounded by the destination palette (at most 256 colours).
-// A range that had to be cut answers 0, as SDL does when not all colours
-// were set.
+// The colour range kept inside the destination palette and inside the
+// source array (a live palette's colours, whose length its palette
+// knows; at most 256).  A range that had to be cut answers 0, as SDL does
+// when not all colours were set.  The colours are copied aside first: SDL
+// copies a palette onto itself with an overlapping memcpy.
 template <class Set>
-int SetPaletteRange(SDL_Surface* surface, int first, int count, Set set) {
+int SetPaletteRange(SDL_Surface* surface, const SDL_Color* colors, int first, int count, Set set) {
   SDL_Palette* pal = surface->format ? surface->format->palette : nullptr;
   int size = pal ? std::min(pal->ncolors, 256) : 0;
   if (!pal || first < 0 || count < 0 || first > size) return 0;
-  int fit = std::min(count, size - first);
-  int result = set(fit);
+  Span source = FindBuffer(colors);
+  int available = source.base ? static_cast<int>(std::min<size_t>(source.size / sizeof(SDL_Color), 256)) : 0;
+  int fit = std::min({count, size - first, available});
+  SDL_Color aside[256];
+  std::copy_n(colors, fit, aside);
+  int result = set(aside, fit);
   return fit == count ? result : 0;
 }
 
 int SetColors(SDL_Surface* surface, SDL_Color* colors, int first, int count) {
-  return SetPaletteRange(surface, first, count,
-                         [&](int n) { return SDL_SetColors(surface, colors, first, n); });
+  return SetPaletteRange(surface, colors, first, count,
+                         [&](SDL_Color* c, int n) { return SDL_SetColors(surface, c, first, n); });
 }
 
 int SetPalette(SDL_Surface* surface, int flags, SDL_Color* colors, int first, int count) {
-  return SetPaletteRange(surface, first, count,
-                         [&](int n) { return SDL_SetPalette(surface, flags, colors, first, n); });
-}
-
-// Pixels in a full userdata must cover pitch x height bytes, with each row
-// (pitch) at least as long as width pixels; the surface box then keeps the
-// userdata alive.  A light userdata is passed as the script gave it.
-int CreateRGBSurfaceFrom(lua_State* L, MemRef pixels, int width, int height, int depth, int pitch,
-                         Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask) {
-  SDL_Surface* s = nullptr;
-  int64_t row = (int64_t{width} * depth + 7) / 8;
-  if (width < 0 || height < 0) {
-    SDL_SetError("Negative surface width or height");
-  } else if (pixels.full &&
-             (depth <= 0 || pitch < row || int64_t{pitch} * height > static_cast<int64_t>(pixels.size))) {
-    SDL_SetError("Pixel memory smaller than pitch x height");
-  } else {
-    s = SDL_CreateRGBSurfaceFrom(pixels.ptr, width, height, depth, pitch, rmask, gmask, bmask, amask);
-  }
-  if (!s) {
-    lua_pushnil(L);
-    return 1;
-  }
-  kv::PushBox<kv::box::Surface>(L, s);
-  if (pixels.full) kv::KeepAlive(L, 1);
-  return 1;
+  return SetPaletteRange(surface, colors, first, count,
+                         [&](SDL_Color* c, int n) { return SDL_SetPalette(surface, flags, c, first, n); });
 }
 
 SDL_Surface* LoadBmp(const char* name) {
@@ -224,59 +337,48 @@ int DisplayYUVOverlay(SDL_Overlay* overlay, SDL_Rect* dstrect) {
   return SDL_DisplayYUVOverlay(overlay, dstrect);
 }
 
-// Only the colour-array form of SDL_Color: the value form holds one colour
-// and no array.  Both forms carry tag 36 and, in 32-bit builds, blocks of
-// the same size, so the metatable tells them apart.
-struct ColorArrayArg : kv::Box<kv::box::ColorArray> {
-  static bool check(lua_State* L, int idx) {
-    if (!kv::ToBox<kv::box::ColorArray>(L, idx) || !lua_getmetatable(L, idx)) return false;
-    kv::PushBoxMetatable(L, kv::box::ColorArray::metatable);
-    bool same = lua_rawequal(L, -1, -2) != 0;
-    lua_pop(L, 2);
-    return same;
-  }
-};
-
 }  // namespace
 
-using namespace kv;
+void VideoStopping(lua_State* L) { ScreenChanging(L, true); }
 
 using Surf = Box<box::Surface>;
 using OptRect = Opt<Box<box::Rect>>;
+using Rw = Box<box::RWops>;
 
 const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_SetVideoMode, &SetVideoMode, Int, Int, Int, U32),
-    KV_FN(SDL_VideoModeOK, (&NeedVideo<&SDL_VideoModeOK, 0>::call), Int, Int, Int, U32),
+    KV_FN(SDL_VideoModeOK, (&NeedVideo<&VideoModeOK, 0>::call), Int, Int, Int, U32),
     KV_FN(SDL_GetVideoInfo, &SDL_GetVideoInfo),
     KV_FN(SDL_GetVideoSurface, &SDL_GetVideoSurface),
-    KV_FN(SDL_VideoInit, &SDL_VideoInit, Opt<Str>, U32),
-    KV_FN(SDL_VideoQuit, &SDL_VideoQuit),
+    KV_FN(SDL_VideoInit, &VideoInit, Opt<Str>, U32),
+    KV_FN(SDL_VideoQuit, &VideoQuit),
     KV_FN(SDL_Flip, (&NeedVideo<&SDL_Flip, -1>::call), Surf),
     KV_FN(SDL_UpdateRect, (&NeedVideo<&UpdateRect, 0>::call), Surf, Int, Int, U32, U32),
     KV_FN(SDL_UpdateRects, (&NeedVideo<&UpdateRects, 0>::call), Surf, Int, OptRect),
     KV_FN(SDL_SetGamma, (&NeedVideo<&SDL_SetGamma, -1>::call), F32, F32, F32),
-    KV_FN(SDL_SetColors, &SetColors, Surf, ColorArrayArg, Int, Int),
-    KV_FN(SDL_SetPalette, &SetPalette, Surf, Int, ColorArrayArg, Int, Int),
+    KV_FNR(SDL_SetColors, &SetColors, FailsWith<0>, Surf, Box<box::ColorArray>, Int, Int),
+    KV_FNR(SDL_SetPalette, &SetPalette, FailsWith<0>, Surf, Int, Box<box::ColorArray>, Int, Int),
     KV_FN(SDL_MapRGB, &SDL_MapRGB, Box<box::PixelFormat>, U8, U8, U8),
     KV_FN(SDL_MapRGBA, &SDL_MapRGBA, Box<box::PixelFormat>, U8, U8, U8, U8),
     KV_FN(SDL_CreateRGBSurface, &CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
     KV_FN(SDL_AllocSurface, &CreateRGBSurface, U32, Int, Int, Int, U32, U32, U32, U32),
-    KV_FN(SDL_CreateRGBSurfaceFrom, &CreateRGBSurfaceFrom, MemSized, Int, Int, Int, Int, U32, U32, U32, U32),
-    KV_FN(SDL_FreeSurface, &SDL_FreeSurface, Surf),
+    KV_FNR(SDL_CreateRGBSurfaceFrom, &CreateRGBSurfaceFrom, Reads<1>, Out<Times<U16Arg<5>, Arg<3>>>, Int, Int,
+           Int, Int, U32, U32, U32, U32),
+    KV_FN(SDL_FreeSurface, &FreeSurface, Surf),
     KV_FN(SDL_LockSurface, &SDL_LockSurface, Surf),
     KV_FN(SDL_UnlockSurface, &SDL_UnlockSurface, Surf),
     KV_FN(SDL_LoadBMP, &LoadBmp, Str),
-    KV_FN(SDL_LoadBMP_RW, &SDL_LoadBMP_RW, Box<box::RWops>, Int),
+    KV_FN(SDL_LoadBMP_RW, &SDL_LoadBMP_RW, Rw, FreeSrc<1>),
     KV_FN(SDL_SaveBMP, &SaveBmp, Surf, Str),
-    KV_FN(SDL_SaveBMP_RW, &SDL_SaveBMP_RW, Surf, Box<box::RWops>, Int),
+    KV_FN(SDL_SaveBMP_RW, &SDL_SaveBMP_RW, Surf, Rw, FreeSrc<2>),
     KV_FN(SDL_SetColorKey, &SDL_SetColorKey, Surf, U32, U32),
     KV_FN(SDL_SetAlpha, &SDL_SetAlpha, Surf, U32, U8),
     KV_FN(SDL_SetClipRect, &SDL_SetClipRect, Surf, OptRect),
     KV_FN(SDL_GetClipRect, &SDL_GetClipRect, Surf, Box<box::Rect>),
     KV_FN(SDL_ConvertSurface, &SDL_ConvertSurface, Surf, Box<box::PixelFormat>, U32),
-    KV_FN(SDL_BlitSurface, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
-    KV_FN(SDL_UpperBlit, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
-    KV_FN(SDL_LowerBlit, &LowerBlit, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_BlitSurface, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_UpperBlit, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
+    KV_FN(SDL_LowerBlit, &NotOntoItself<&LowerBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_SoftStretch, &SoftStretch, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_FillRect, &SDL_FillRect, Surf, OptRect, U32),
     KV_FN(SDL_DisplayFormat, (&NeedVideo<&SDL_DisplayFormat, nullptr>::call), Surf),
@@ -285,9 +387,9 @@ const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_LockYUVOverlay, &SDL_LockYUVOverlay, Box<box::Overlay>),
     KV_FN(SDL_UnlockYUVOverlay, &SDL_UnlockYUVOverlay, Box<box::Overlay>),
     KV_FN(SDL_DisplayYUVOverlay, (&NeedVideo<&DisplayYUVOverlay, -1>::call), Box<box::Overlay>, OptRect),
-    KV_FN(SDL_FreeYUVOverlay, (&NeedVideo<&SDL_FreeYUVOverlay, 0>::call), Box<box::Overlay>),
+    KV_FN(SDL_FreeYUVOverlay, &SDL_FreeYUVOverlay, Released<Box<box::Overlay>>),
     KV_FN(SDL_WM_SetCaption, &SDL_WM_SetCaption, Opt<Str>, Opt<Str>),
     KV_FN(SDL_WM_IconifyWindow, (&NeedVideo<&SDL_WM_IconifyWindow, 0>::call)),
-    KV_FN(SDL_WM_ToggleFullScreen, (&NeedVideo<&SDL_WM_ToggleFullScreen, 0>::call), Surf),
+    KV_FNR(SDL_WM_ToggleFullScreen, (&NeedVideo<&SDL_WM_ToggleFullScreen, 0>::call), FailsWith<0>, Surf),
     KV_FN(SDL_WM_GrabInput, &SDL_WM_GrabInput, Num<SDL_GrabMode>),
     {nullptr, nullptr}};

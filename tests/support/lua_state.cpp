@@ -1,11 +1,13 @@
 #include "support/lua_state.h"
 
 #include "binding/api.h"
+#include "host/script_host.h"
 
 void LuaTest::SetUp() {
   L = luaL_newstate();
   ASSERT_NE(L, nullptr);
   luaL_openlibs(L);
+  SetRegistrationHook(HostRegistrationHook());
   ASSERT_EQ(lua_cpcall(L, [](lua_State* s) { return RegisterApi(s); }, nullptr), 0);
 }
 
