@@ -79,8 +79,13 @@ int HandFillRect(lua_State* L) {
     if (!rect) ArgTypeError(L, "HAND_FillRect", 2, "SDL_Rect");
   }
   if (!lua_isnumber(L, 3)) ArgTypeError(L, "HAND_FillRect", 3, "number");
-  int r = BenchFillRect(PayloadOf<box::Surface>(surface), rect ? PayloadOf<box::Rect>(rect) : nullptr,
-                        FromNumber<Uint32>(lua_tonumber(L, 3)));
+  SDL_Surface* s = PayloadOf<box::Surface>(surface);
+  if (!IsLive(Live::Surface, s)) {
+    RefuseDead(Live::Surface, s);
+    lua_pushnumber(L, -1);
+    return 1;
+  }
+  int r = BenchFillRect(s, rect ? PayloadOf<box::Rect>(rect) : nullptr, FromNumber<Uint32>(lua_tonumber(L, 3)));
   lua_pushnumber(L, r);
   return 1;
 }
@@ -191,6 +196,7 @@ cmp("fill kind 1", BENCH_FillRect, HAND_FillRect, bench_rect, nil, 1)
 cmp("fill kind 2", BENCH_FillRect, HAND_FillRect, bench_surface, bench_surface, 1)
 cmp("fill kind 3", BENCH_FillRect, HAND_FillRect, bench_surface, nil, "x")
 cmp("fill count", BENCH_FillRect, HAND_FillRect, bench_surface, nil)
+cmp("fill dead", BENCH_FillRect, HAND_FillRect, bench_dead, nil, 1)
 local function access(r, k, v) return function() if v ~= nil then r[k] = v end; return r[k] end end
 for _, k in ipairs({"x", "y", "w", "h", "z", 1}) do
   for _, v in ipairs({false, 70000, -5.7, "12", true}) do
@@ -242,8 +248,10 @@ bool SetUp(lua_State* L, SDL_Surface* surface) {
   lua_pop(L, 1);
 
   SDL_Rect rect = {3, 4, 5, 6};
-  PushBox<box::Surface>(L, surface);
+  PushLive<box::Surface>(L, surface);  // as if a binding had made it
   lua_setglobal(L, "bench_surface");
+  PushBox<box::Surface>(L, reinterpret_cast<SDL_Surface*>(0x1000));  // never made by kavro
+  lua_setglobal(L, "bench_dead");
   PushBox<box::Rect>(L, rect);
   // The layer's box must carry the metatable RegisterApi made for SDL_Rect.
   lua_getmetatable(L, -1);

@@ -22,6 +22,7 @@
 #include "bench.h"
 #include "binding/api.h"
 #include "binding/boxes.h"
+#include "binding/call.h"
 
 extern char** environ;
 
@@ -83,36 +84,61 @@ double CFrames(SDL_Surface* screen, SDL_Surface* sprite, std::vector<SDL_Rect>& 
   return bench::ThreadCpu() - t0;
 }
 
+// The surface kind without its liveness test (and the rows below without
+// the self-blit and video-up tests): what the guards cost is the difference.
+template <class D>
+struct Unguarded {
+  using type = kv::PayloadT<D>*;
+  static constexpr const char* name = D::name;
+  static bool check(lua_State* L, int idx) { return kv::ToBox<D>(L, idx) != nullptr; }
+  static type get(lua_State* L, int idx) { return kv::PayloadOf<D>(lua_touserdata(L, idx)); }
+};
+}  // namespace
+template <class D>
+struct kv::Fetch<Unguarded<D>> : kv::Fetch<kv::Box<D>> {};
+namespace {
+using Surf = Unguarded<kv::box::Surface>;
+using OptRect = kv::Opt<kv::Box<kv::box::Rect>>;
+const luaL_Reg kUnguarded[] = {
+    KV_FN(UNGUARDED_BlitSurface, &SDL_UpperBlit, Surf, OptRect, Surf, OptRect),
+    KV_FN(UNGUARDED_FillRect, &SDL_FillRect, Surf, OptRect, kv::U32),
+    KV_FN(UNGUARDED_Flip, &SDL_Flip, Surf),
+    {nullptr, nullptr}};
+
 // The loop in Lua: (a) one prebuilt rectangle per position, (b) one
-// rectangle moved by writing its fields before each blit.
+// rectangle moved by writing its fields before each blit; each over the
+// real bindings (guarded) and over the rows above (unguarded).
 const char kLuaLoops[] = R"(
 local screen, xs, ys = ...
-local blit, fill, flip = SDL_BlitSurface, SDL_FillRect, SDL_Flip
 local bg = SDL_MapRGB(screen.format, 20, 40, 60)
 local rects = {}
 for i = 1, #xs do rects[i] = KAVRO_CreateRect(xs[i], ys[i], 32, 32) end
 local moving = KAVRO_CreateRect(0, 0, 32, 32)
-local loops = {}
-function loops.a(sprite, n, frames)
-  for f = 1, frames do
-    fill(screen, nil, bg)
-    for i = 1, n do blit(sprite, nil, screen, rects[i]) end
-    flip(screen)
-  end
-end
-function loops.b(sprite, n, frames)
-  local r = moving
-  for f = 1, frames do
-    fill(screen, nil, bg)
-    for i = 1, n do
-      r.x = xs[i]
-      r.y = ys[i]
-      blit(sprite, nil, screen, r)
+local function make(blit, fill, flip)
+  local loops = {}
+  function loops.a(sprite, n, frames)
+    for f = 1, frames do
+      fill(screen, nil, bg)
+      for i = 1, n do blit(sprite, nil, screen, rects[i]) end
+      flip(screen)
     end
-    flip(screen)
   end
+  function loops.b(sprite, n, frames)
+    local r = moving
+    for f = 1, frames do
+      fill(screen, nil, bg)
+      for i = 1, n do
+        r.x = xs[i]
+        r.y = ys[i]
+        blit(sprite, nil, screen, r)
+      end
+      flip(screen)
+    end
+  end
+  return loops
 end
-return loops
+return {guarded = make(SDL_BlitSurface, SDL_FillRect, SDL_Flip),
+        unguarded = make(UNGUARDED_BlitSurface, UNGUARDED_FillRect, UNGUARDED_Flip)}
 )";
 
 class LuaLoops {
@@ -124,8 +150,11 @@ class LuaLoops {
     if (lua_cpcall(
             L_, [](lua_State* s) { return RegisterApi(s); }, nullptr) != 0)
       return Fail("RegisterApi");
+    lua_pushvalue(L_, LUA_GLOBALSINDEX);
+    luaL_register(L_, nullptr, kUnguarded);
+    lua_pop(L_, 1);
     if (luaL_loadbuffer(L_, kLuaLoops, sizeof kLuaLoops - 1, "=sprites") != 0) return Fail("load");
-    kv::PushBox<kv::box::Surface>(L_, screen);
+    kv::PushLive<kv::box::Surface>(L_, screen);
     lua_createtable(L_, int(where.size()), 0);
     lua_createtable(L_, int(where.size()), 0);
     for (size_t i = 0; i < where.size(); ++i) {
@@ -139,18 +168,21 @@ class LuaLoops {
     return true;
   }
 
+  // The sprites are boxed as if a binding had made them.
   void SetSprites(SDL_Surface* opaque, SDL_Surface* alpha) {
-    kv::PushBox<kv::box::Surface>(L_, opaque);
+    kv::PushLive<kv::box::Surface>(L_, opaque);
     opaque_ = luaL_ref(L_, LUA_REGISTRYINDEX);
-    kv::PushBox<kv::box::Surface>(L_, alpha);
+    kv::PushLive<kv::box::Surface>(L_, alpha);
     alpha_ = luaL_ref(L_, LUA_REGISTRYINDEX);
   }
 
   // Runs loop "a" or "b"; the thread CPU seconds, negative on error.
-  double Run(const char* idiom, bool alpha, int n, int frames) {
+  double Run(const char* idiom, bool alpha, int n, int frames, bool guarded = true) {
     lua_rawgeti(L_, LUA_REGISTRYINDEX, loops_);
+    lua_getfield(L_, -1, guarded ? "guarded" : "unguarded");
     lua_getfield(L_, -1, idiom);
-    lua_remove(L_, -2);
+    lua_replace(L_, -3);
+    lua_pop(L_, 1);
     lua_rawgeti(L_, LUA_REGISTRYINDEX, alpha ? alpha_ : opaque_);
     lua_pushnumber(L_, n);
     lua_pushnumber(L_, frames);
@@ -282,6 +314,55 @@ double RatioToC(const std::vector<double>& fps, const std::vector<double>& c) {
   return bench::Median(ratios);
 }
 
+// What the argument guards (live surfaces, no RLE self-blit, video up) cost
+// in the sprite loop: the same loops over guarded and unguarded rows,
+// paired rounds in alternating order.
+int RunGuards(LuaLoops& lua, SDL_Surface* screen, SDL_Surface* sprites[2], std::vector<SDL_Rect>& rects) {
+  using bench::Format;
+  constexpr int kPairs = 15;
+  constexpr int kN = 1000;
+  const int frames = std::max(3, int(std::lround(40 * bench::Scale())));
+  bench::Table table({"sprites", "blit", "idiom", "guarded fps", "unguarded fps", "slowdown", "ns/guarded arg",
+                      "targets"});
+  for (bool alpha : {false, true}) {
+    for (const char* idiom : {"a", "b"}) {
+      CFrames(screen, sprites[alpha], rects, kN, 1);
+      uint64_t c = ScreenSum(screen);
+      lua.Run(idiom, alpha, kN, 1, false);
+      if (ScreenSum(screen) != c) {
+        std::fprintf(stderr, "sprites: the unguarded loop drew another picture\n");
+        return 1;
+      }
+      lua.Run(idiom, alpha, kN, 2, true);
+      lua.Run(idiom, alpha, kN, 2, false);
+      std::vector<double> ratios, diffs, g, u;
+      for (int pair = 0; pair < kPairs; ++pair) {
+        bool guardedFirst = pair % 2 == 0;
+        double t1 = lua.Run(idiom, alpha, kN, frames, guardedFirst);
+        double t2 = lua.Run(idiom, alpha, kN, frames, !guardedFirst);
+        double tg = guardedFirst ? t1 : t2, tu = guardedFirst ? t2 : t1;
+        if (tg <= 0 || tu <= 0) return 1;
+        g.push_back(frames / tg);
+        u.push_back(frames / tu);
+        ratios.push_back(tg / tu);
+        // Per frame: the fill's and the flip's surface, two per blit.
+        diffs.push_back((tg - tu) / (double(frames) * (2 * kN + 2)) * 1e9);
+      }
+      double slowdown = (bench::Median(ratios) - 1) * 100;
+      double ns = bench::Median(diffs);
+      table.Add({Format("%d", kN), alpha ? "alpha" : "opaque", idiom, Format("%.1f", bench::Median(g)),
+                 Format("%.1f", bench::Median(u)), Format("%+.2f%%", slowdown), Format("%.2f", ns),
+                 Format("<=2%% %s, <=5 ns %s", slowdown <= 2 ? "ok" : "MISSED", ns <= 5 ? "ok" : "MISSED")});
+    }
+  }
+  std::printf(
+      "\nargument guards in the sprite loop: the loops above over guarded and unguarded rows, %d paired\n"
+      "rounds of %d frames in alternating order; slowdown and ns are medians of the pairs\n",
+      kPairs, frames);
+  table.Print();
+  return 0;
+}
+
 }  // namespace
 
 namespace bench {
@@ -408,6 +489,7 @@ int RunSprites() {
         table.Add(row);
       }
       table.Print();
+      if (status == 0) status = RunGuards(lua, screen, sprites, rects);
     }
   }
   for (SDL_Surface* s : sprites)

@@ -302,3 +302,23 @@ TEST_F(Protocol, DeepCallStacksKeepTheStackBounded) {
 }
 
 }  // namespace
+
+namespace {
+
+// Enumeration members and parameters travel as their integers, whatever
+// the number: no value outside the enumeration is ever loaded as one.
+TEST_F(Protocol, EnumerationsTakeAnyNumberThroughTheirInteger) {
+  Exec("ks = KAVRO_GetGlobalEvent().key.keysym");
+  const struct {
+    const char* value;
+    double stored;
+  } cases[] = {{"-7", 4294967289.0}, {"2^40", 0}, {"323", 323}};
+  for (const auto& c : cases) {
+    Exec(std::string("ks.sym = ") + c.value + " ks.mod = " + c.value);
+    EXPECT_EQ(Num("ks.sym"), c.stored) << c.value;
+    EXPECT_EQ(Num("ks.mod"), c.stored) << c.value;
+    EXPECT_EQ(Type(std::string("SDL_GetKeyName(") + c.value + ")"), "string");
+  }
+}
+
+}  // namespace

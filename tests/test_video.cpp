@@ -508,3 +508,41 @@ TEST_F(Video, SurfaceOverAnotherSurfacesPixelsKeepsItsSourceUntilFreed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Faults inside SDL that scripts could reach with live objects.
+TEST_F(Video, SdlFaultsAreNotReached) {
+  // The dummy driver sizes its buffer for whole bytes per pixel: depths
+  // between are rounded up, and the mode check agrees.
+  for (int depth : {12, 15, 17, 25}) {
+    SCOPED_TRACE(depth);
+    int rounded = (depth + 7) / 8 * 8;
+    std::string d = std::to_string(depth);
+    EXPECT_EQ(Num("SDL_VideoModeOK(64, 48, " + d + ", 0)"), rounded);
+    Exec("screen = SDL_SetVideoMode(64, 48, " + d + ", 0)");
+    EXPECT_EQ(Num("screen.format.BitsPerPixel"), rounded);
+    EXPECT_EQ(Num("SDL_FillRect(screen, nil, 0xFFFFFFFF)"), 0);
+  }
+  // A colour-keyed surface with RLE acceleration blitted onto itself.
+  Exec("s = rgb32(8, 8) SDL_SetColorKey(s, SDL_SRCCOLORKEY + SDL_RLEACCEL, 0)");
+  for (const char* blit : {"SDL_BlitSurface", "SDL_UpperBlit", "SDL_LowerBlit"}) {
+    EXPECT_EQ(Num(std::string(blit) + "(s, nil, s, nil)"), -1) << blit;
+    EXPECT_STREQ(SDL_GetError(), "An RLE-accelerated surface cannot be blitted onto itself");
+  }
+  Exec("t = rgb32(8, 8)");
+  EXPECT_EQ(Num("SDL_BlitSurface(s, nil, t, nil)"), 0);
+  // A palette copied onto itself, shifted by one colour.
+  Exec("p = SDL_CreateRGBSurface(0, 4, 4, 8, 0, 0, 0, 0) colors = p.format.palette.colors");
+  SDL_Palette* pal = Surface("p")->format->palette;
+  for (int i = 0; i < 4; ++i) pal->colors[i] = SDL_Color{Uint8(10 * i), Uint8(i), 0, 0};
+  EXPECT_EQ(Num("SDL_SetColors(p, colors, 1, 3)"), 1);
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(pal->colors[i].r, 10 * (i - 1)) << i;
+  // The value form of SDL_Color is not a colour array.
+  EXPECT_EQ(Run("SDL_SetColors(p, KAVRO_CreateColor(1, 2, 3), 0, 1)"),
+            "test:1: SDL_SetColors: Argument 2 should be of type SDL_Color");
+  EXPECT_EQ(Run("p.format.palette.colors = KAVRO_CreateColor(1, 2, 3)"),
+            "test:1: Attemp to assign a non-userdata to SDL_Palette.colors");
+}
+
+}  // namespace

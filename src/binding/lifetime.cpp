@@ -324,6 +324,18 @@ void End(lua_State* L, Live type, const void* p, bool touch) noexcept {
 
 void Kill(lua_State* L, Live type, const void* p) noexcept { End(L, type, p, true); }
 
+void KillReaders(lua_State* L, Live type, const void* p) noexcept {
+  Key k{reinterpret_cast<uintptr_t>(p), type};
+  Extra* e = FindExtra(k);
+  if (!e || e->holders == 0) return;
+  std::vector<Key> holders;
+  try {
+    holders = HoldersOf(k);
+  } catch (...) {
+  }
+  for (const Key& h : holders) End(L, h.t, reinterpret_cast<void*>(h.p), true);
+}
+
 void Forget(lua_State* L, Live type, const void* p) noexcept { End(L, type, p, false); }
 
 void KillAll(lua_State* L, Live type) noexcept {

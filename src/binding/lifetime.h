@@ -125,6 +125,10 @@ void Forget(lua_State* L, Live type, const void* p) noexcept;
 // Every live object of the type is gone (a subsystem stopped).
 void KillAll(lua_State* L, Live type) noexcept;
 
+// The objects reading `p` die: it stays, but the memory they read goes (a
+// screen whose pixels a mode change replaces).
+void KillReaders(lua_State* L, Live type, const void* p) noexcept;
+
 // A script releases a live object.  True: call the library's release now
 // (for a counted type with counts left, the object stays live).  False: the
 // object is held by another live object, so it is refused from now on and

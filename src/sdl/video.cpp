@@ -81,6 +81,7 @@ void ScreenChanging(lua_State* L, bool videoStops) {
       Kill(L, Live::Surface, screen);
     } else {
       PutBackMembers(Live::Surface, screen);
+      KillReaders(L, Live::Surface, screen);  // its pixels are replaced
       Kill(L, Live::PixelFormat, screen->format);
     }
   }
