@@ -116,30 +116,22 @@ struct ValueBoxOf {};
 
 }  // namespace kv
 
-#define KV_POINTER_PAYLOAD(Id, T)                      \
-  namespace kv {                                       \
-  template <>                                          \
-  struct Payload<box::Id> {                            \
-    using type = T;                                    \
-  };                                                   \
-  template <>                                          \
-  struct PointerBoxOf<T> {                             \
-    using type = box::Id;                              \
-  };                                                   \
-  static_assert(box::Id::isPointer, #Id " is a value box"); \
+// Gives the box type Id its payload type T, and T its box type (of the
+// given trait: PointerBoxOf or ValueBoxOf).
+#define KV_PAYLOAD(Id, T, BoxOfTrait, isPointerBox)                          \
+  namespace kv {                                                             \
+  template <>                                                                \
+  struct Payload<box::Id> {                                                  \
+    using type = T;                                                          \
+  };                                                                         \
+  template <>                                                                \
+  struct BoxOfTrait<T> {                                                     \
+    using type = box::Id;                                                    \
+  };                                                                         \
+  static_assert(box::Id::isPointer == isPointerBox, #Id " is another kind of box"); \
   }
-#define KV_VALUE_PAYLOAD(Id, T)                        \
-  namespace kv {                                       \
-  template <>                                          \
-  struct Payload<box::Id> {                            \
-    using type = T;                                    \
-  };                                                   \
-  template <>                                          \
-  struct ValueBoxOf<T> {                               \
-    using type = box::Id;                              \
-  };                                                   \
-  static_assert(!box::Id::isPointer, #Id " is a pointer box"); \
-  }
+#define KV_POINTER_PAYLOAD(Id, T) KV_PAYLOAD(Id, T, PointerBoxOf, true)
+#define KV_VALUE_PAYLOAD(Id, T) KV_PAYLOAD(Id, T, ValueBoxOf, false)
 
 KV_VALUE_PAYLOAD(AudioSpec, SDL_AudioSpec)
 KV_VALUE_PAYLOAD(AudioCVT, SDL_AudioCVT)
