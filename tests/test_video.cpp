@@ -525,6 +525,13 @@ TEST_F(Video, SdlFaultsAreNotReached) {
     EXPECT_EQ(Num("screen.format.BitsPerPixel"), rounded);
     EXPECT_EQ(Num("SDL_FillRect(screen, nil, 0xFFFFFFFF)"), 0);
   }
+  // Its buffer size is an int and its pitch 16 bits.
+  for (const char* mode : {"32768, 32768, 32", "16384, 4, 32", "46341, 46341, 8"}) {
+    EXPECT_EQ(Num(std::string("SDL_VideoModeOK(") + mode + ", 0)"), 0) << mode;
+    EXPECT_EQ(Type(std::string("SDL_SetVideoMode(") + mode + ", 0)"), "nil") << mode;
+    EXPECT_STREQ(SDL_GetError(), "Video mode too large for the dummy driver");
+  }
+  EXPECT_EQ(Num("SDL_VideoModeOK(16383, 4, 32, 0)"), 32);
   // A colour-keyed surface with RLE acceleration blitted onto itself.
   Exec("s = rgb32(8, 8) SDL_SetColorKey(s, SDL_SRCCOLORKEY + SDL_RLEACCEL, 0)");
   for (const char* blit : {"SDL_BlitSurface", "SDL_UpperBlit", "SDL_LowerBlit"}) {

@@ -118,10 +118,16 @@ void JoystickUpdate() {
   if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_JoystickUpdate();
 }
 
-// SDL reads (w + 7) / 8 bytes per row of both masks; the rows bound them.
+// SDL reads (w + 7) / 8 bytes per row of both masks (the row bounds them),
+// keeps the size in 16 bits and sizes its save buffers, 8 bytes a pixel,
+// in an int.
 SDL_Cursor* CreateCursor(Uint8* data, Uint8* mask, int w, int h, int hotX, int hotY) {
   if (!VideoUp()) {
     SDL_SetError("Video subsystem has not been initialized");
+    return nullptr;
+  }
+  if (w > 0xFFF8 || h > 0xFFFF || (int64_t{w} + 7) * h * 8 > INT32_MAX) {
+    SDL_SetError("Cursor too large");
     return nullptr;
   }
   return SDL_CreateCursor(data, mask, w, h, hotX, hotY);

@@ -29,6 +29,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -111,19 +112,32 @@ struct NeedVideo<Fn, Fail, R (*)(P...)> {
   }
 };
 
+bool DummyDriver() {
+  char name[16];
+  return SDL_VideoDriverName(name, sizeof name) && std::strcmp(name, "dummy") == 0;
+}
+
 // The dummy driver allocates bpp / 8 bytes per pixel while the screen's
 // pixel format takes (bpp + 7) / 8: a depth that is not a whole number of
 // bytes would overflow the buffer at the first fill.  With that driver
 // such depths are rounded up to the next whole byte.
 int DriverDepth(int bpp) {
-  if (bpp % 8 == 0 || bpp < 8 || bpp > 32) return bpp;
-  char name[16];
-  if (!SDL_VideoDriverName(name, sizeof name) || std::strcmp(name, "dummy") != 0) return bpp;
+  if (bpp % 8 == 0 || bpp < 8 || bpp > 32 || !DummyDriver()) return bpp;
   return (bpp + 7) / 8 * 8;
 }
 
+// The dummy driver computes its buffer size in an int and its pitch in 16
+// bits, unchecked: a mode past either would get a buffer smaller than its
+// pixels.  SDL itself refuses sizes of 0 or less and other depths.
+bool DriverFits(int width, int height, int bpp) {
+  if (width <= 0 || height <= 0 || bpp < 8 || bpp > 32 || !DummyDriver()) return true;
+  int64_t row = int64_t{width} * (bpp / 8);
+  return row <= 0xFFFF && row * height <= INT32_MAX;
+}
+
 int VideoModeOK(int width, int height, int bpp, Uint32 flags) {
-  return SDL_VideoModeOK(width, height, DriverDepth(bpp), flags);
+  bpp = DriverDepth(bpp);
+  return DriverFits(width, height, bpp) ? SDL_VideoModeOK(width, height, bpp, flags) : 0;
 }
 
 int SetVideoMode(lua_State* L, int width, int height, int bpp, Uint32 flags) {
@@ -131,13 +145,23 @@ int SetVideoMode(lua_State* L, int width, int height, int bpp, Uint32 flags) {
   // driver.
   SDL_Surface* screen = nullptr;
   if (VideoUp() || SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) == 0) {
-    SDL_Surface* old = SDL_GetVideoSurface();
-    ScreenChanging(L, false);
-    if (flags & SDL_FULLSCREEN) Win32PinDisplay60Hz(width, height, bpp);
-    screen = SDL_SetVideoMode(width, height, DriverDepth(bpp), flags);
-    // A screen SDL no longer shows (a failed change, or a driver that made
-    // a new one) is not the script's to use.
-    if (old && old != SDL_GetVideoSurface()) Forget(L, Live::Surface, old);
+    bpp = DriverDepth(bpp);
+    if (!DriverFits(width, height, bpp)) {
+      SDL_SetError("Video mode too large for the dummy driver");
+    } else {
+      SDL_Surface* old = SDL_GetVideoSurface();
+      ScreenChanging(L, false);
+      if (flags & SDL_FULLSCREEN) Win32PinDisplay60Hz(width, height, bpp);
+      screen = SDL_SetVideoMode(width, height, bpp, flags);
+      // A screen SDL no longer shows (a failed change, or a driver that made
+      // a new one) is not the script's to use.
+      if (old && old != SDL_GetVideoSurface()) Forget(L, Live::Surface, old);
+      // The dummy driver frees the old buffer before allocating the new one
+      // and leaves the screen pointing at it when that fails; its video
+      // shutdown would free it again.
+      if (!screen && old && std::strcmp(SDL_GetError(), "Couldn't allocate buffer for requested mode") == 0)
+        old->pixels = nullptr;
+    }
   }
   if (screen) PushLive<box::Surface>(L, screen); else lua_pushnil(L);
   return 1;
