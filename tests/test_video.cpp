@@ -538,8 +538,12 @@ TEST_F(Video, SdlFaultsAreNotReached) {
     EXPECT_EQ(Num(std::string(blit) + "(s, nil, s, nil)"), -1) << blit;
     EXPECT_STREQ(SDL_GetError(), "An RLE-accelerated surface cannot be blitted onto itself");
   }
-  Exec("t = rgb32(8, 8)");
+  // Its first blit encodes it and frees its pixels: a stream over them dies.
+  Exec("t = rgb32(8, 8) rw = SDL_RWFromConstMem(s.pixels, 256)");
+  EXPECT_EQ(Num("SDL_RWtell(rw)"), 0);
   EXPECT_EQ(Num("SDL_BlitSurface(s, nil, t, nil)"), 0);
+  EXPECT_EQ(Num("SDL_RWtell(rw)"), -1);
+  EXPECT_STREQ(SDL_GetError(), "SDL_RWops has been released");
   // A palette copied onto itself, shifted by one colour.
   Exec("p = SDL_CreateRGBSurface(0, 4, 4, 8, 0, 0, 0, 0) colors = p.format.palette.colors");
   SDL_Palette* pal = Surface("p")->format->palette;

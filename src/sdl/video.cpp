@@ -255,15 +255,36 @@ SDL_Surface* CreateRGBSurfaceFrom(void* pixels, int width, int height, int depth
   return SDL_CreateRGBSurfaceFrom(pixels, width, height, depth, pitch, rmask, gmask, bmask, amask);
 }
 
-// SDL RLE-encodes a colour-keyed source at its first blit, freeing its
-// pixels: onto itself, the blit would then write through them.
+// A surface that asked for RLE acceleration is encoded at its next blit,
+// conversion or unlock, and SDL frees its pixels then: the objects reading
+// them (a stream or surface made over them) die first.
+void BeforeEncoding(SDL_Surface* s) {
+  if ((s->flags & SDL_RLEACCELOK) && IsHeld(Live::Surface, s)) KillReaders(nullptr, Live::Surface, s);
+}
+
+// Onto itself, a blit that encodes its source would write through the
+// pixels SDL just freed.
 template <auto Blit>
 int NotOntoItself(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-  if (src == dst && (src->flags & (SDL_RLEACCEL | SDL_RLEACCELOK))) {
-    SDL_SetError("An RLE-accelerated surface cannot be blitted onto itself");
-    return -1;
+  if (src->flags & (SDL_RLEACCEL | SDL_RLEACCELOK)) {
+    if (src == dst) {
+      SDL_SetError("An RLE-accelerated surface cannot be blitted onto itself");
+      return -1;
+    }
+    BeforeEncoding(src);
   }
   return Blit(src, srcrect, dst, dstrect);
+}
+
+void UnlockSurface(SDL_Surface* s) {
+  BeforeEncoding(s);
+  SDL_UnlockSurface(s);
+}
+
+template <auto Convert, class... A>
+SDL_Surface* Converted(SDL_Surface* s, A... a) {
+  BeforeEncoding(s);
+  return Convert(s, a...);
 }
 
 // SDL divides by the destination area's width and height, and reads the
@@ -391,7 +412,7 @@ const luaL_Reg kVideoApi[] = {
            Int, Int, U32, U32, U32, U32),
     KV_FN(SDL_FreeSurface, &FreeSurface, Surf),
     KV_FN(SDL_LockSurface, &SDL_LockSurface, Surf),
-    KV_FN(SDL_UnlockSurface, &SDL_UnlockSurface, Surf),
+    KV_FN(SDL_UnlockSurface, &UnlockSurface, Surf),
     KV_FN(SDL_LoadBMP, &LoadBmp, Str),
     KV_FN(SDL_LoadBMP_RW, &SDL_LoadBMP_RW, Rw, FreeSrc<1>),
     KV_FN(SDL_SaveBMP, &SaveBmp, Surf, Str),
@@ -400,14 +421,15 @@ const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_SetAlpha, &SDL_SetAlpha, Surf, U32, U8),
     KV_FN(SDL_SetClipRect, &SDL_SetClipRect, Surf, OptRect),
     KV_FN(SDL_GetClipRect, &SDL_GetClipRect, Surf, Box<box::Rect>),
-    KV_FN(SDL_ConvertSurface, &SDL_ConvertSurface, Surf, Box<box::PixelFormat>, U32),
+    KV_FN(SDL_ConvertSurface, (&Converted<&SDL_ConvertSurface, SDL_PixelFormat*, Uint32>), Surf,
+          Box<box::PixelFormat>, U32),
     KV_FN(SDL_BlitSurface, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_UpperBlit, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_LowerBlit, &NotOntoItself<&LowerBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_SoftStretch, &SoftStretch, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_FillRect, &SDL_FillRect, Surf, OptRect, U32),
-    KV_FN(SDL_DisplayFormat, (&NeedVideo<&SDL_DisplayFormat, nullptr>::call), Surf),
-    KV_FN(SDL_DisplayFormatAlpha, (&NeedVideo<&SDL_DisplayFormatAlpha, nullptr>::call), Surf),
+    KV_FN(SDL_DisplayFormat, (&NeedVideo<&Converted<&SDL_DisplayFormat>, nullptr>::call), Surf),
+    KV_FN(SDL_DisplayFormatAlpha, (&NeedVideo<&Converted<&SDL_DisplayFormatAlpha>, nullptr>::call), Surf),
     KV_FN(SDL_CreateYUVOverlay, (&NeedVideo<&CreateYUVOverlay, nullptr>::call), Int, Int, U32, Surf),
     KV_FN(SDL_LockYUVOverlay, &SDL_LockYUVOverlay, Box<box::Overlay>),
     KV_FN(SDL_UnlockYUVOverlay, &SDL_UnlockYUVOverlay, Box<box::Overlay>),
