@@ -77,6 +77,23 @@ SDL_RWops* RWFromFile(const char* name, const char* mode) {
   return nullptr;
 }
 
+// A stream record of our own: these slots, everything else zero.
+using SeekSlot = int(SDLCALL*)(SDL_RWops*, int, int);
+using ReadSlot = int(SDLCALL*)(SDL_RWops*, void*, int, int);
+using WriteSlot = int(SDLCALL*)(SDL_RWops*, const void*, int, int);
+using CloseSlot = int(SDLCALL*)(SDL_RWops*);
+SDL_RWops* NewStream(SeekSlot seek, ReadSlot read, WriteSlot write, CloseSlot close, void* data) {
+  SDL_RWops* rw = SDL_AllocRW();
+  if (rw == nullptr) return nullptr;
+  *rw = SDL_RWops{};
+  rw->seek = seek;
+  rw->read = read;
+  rw->write = write;
+  rw->close = close;
+  rw->hidden.unknown.data1 = data;
+  return rw;
+}
+
 // A stream over a Lua io file works as SDL's stdio stream does, through
 // the file's FILE* slot: once the script closes the file, every operation
 // fails instead of using the closed FILE.  The stream never closes the
@@ -117,15 +134,7 @@ SDL_RWops* RWFromFP(FILE** file, int /*autoclose*/) {
     SDL_SetError("Not an open Lua file");
     return nullptr;
   }
-  SDL_RWops* rw = SDL_AllocRW();
-  if (!rw) return nullptr;
-  *rw = SDL_RWops{};
-  rw->seek = FileSeek;
-  rw->read = FileRead;
-  rw->write = FileWrite;
-  rw->close = FileClose;
-  rw->hidden.unknown.data1 = file;
-  return rw;
+  return NewStream(FileSeek, FileRead, FileWrite, FileClose, file);
 }
 
 // A read or write through the stream's slot; the memory is bounded by the
@@ -170,16 +179,7 @@ int SDLCALL EmptyClose(SDL_RWops* rw) {
   return 0;
 }
 
-SDL_RWops* AllocRW() {
-  SDL_RWops* rw = SDL_AllocRW();
-  if (rw == nullptr) return nullptr;
-  *rw = SDL_RWops{};
-  rw->seek = EmptySeek;
-  rw->read = EmptyRead;
-  rw->write = EmptyWrite;
-  rw->close = EmptyClose;
-  return rw;
-}
+SDL_RWops* AllocRW() { return NewStream(EmptySeek, EmptyRead, EmptyWrite, EmptyClose, nullptr); }
 
 // Byte swaps on numbers; the little-endian forms leave values unchanged.
 Uint16 Swap16(int v) { return static_cast<Uint16>(((v & 255) << 8) | ((v >> 8) & 255)); }
