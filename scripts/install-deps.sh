@@ -11,6 +11,7 @@ PACKAGES=(
   libphysfs-dev libminizip-dev zlib1g-dev
   googletest libgtest-dev
   xvfb xauth xdotool zip fonts-dejavu-core
+  python3-pygame python3-pil
 )
 
 missing=()
