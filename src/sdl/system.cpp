@@ -84,6 +84,14 @@ void Stopping(lua_State* L, Uint32 flags) {
   if (running & SDL_INIT_CDROM) KillAll(L, Live::CD);
 }
 
+// Starting video stops video that SDL_VideoInit alone started.
+template <int (*Init)(Uint32)>
+int Starting(lua_State* L, Uint32 flags) {
+  if ((flags & SDL_INIT_VIDEO) && !SDL_WasInit(SDL_INIT_VIDEO) && VideoUp()) VideoStopping(L);
+  lua_pushnumber(L, Init(flags));
+  return 1;
+}
+
 void Quit(lua_State* L) {
   Win32RestoreDisplay();
   Stopping(L, SDL_INIT_EVERYTHING);
@@ -167,8 +175,8 @@ void GLUnlock() {
 
 const luaL_Reg kSystemApi[] = {
     // Initialisation and application state
-    KV_FN(SDL_Init, &KAVRO_Init, U32),
-    KV_FN(SDL_InitSubSystem, &KAVRO_InitSubSystem, U32),
+    KV_FN(SDL_Init, &Starting<&KAVRO_Init>, U32),
+    KV_FN(SDL_InitSubSystem, &Starting<&KAVRO_InitSubSystem>, U32),
     KV_FN(SDL_QuitSubSystem, &QuitSubSystem, U32),
     KV_FN(SDL_WasInit, &SDL_WasInit, U32),
     KV_FN(SDL_Quit, &Quit),
