@@ -544,6 +544,15 @@ TEST_F(Video, SdlFaultsAreNotReached) {
   EXPECT_EQ(Num("SDL_BlitSurface(s, nil, t, nil)"), 0);
   EXPECT_EQ(Num("SDL_RWtell(rw)"), -1);
   EXPECT_STREQ(SDL_GetError(), "SDL_RWops has been released");
+  // Surfaces of 1 or 4 bits per pixel are blit sources only.
+  Exec("one = SDL_CreateRGBSurface(0, 64, 4, 1, 0, 0, 0, 0) four = SDL_CreateRGBSurface(0, 64, 4, 4, 0, 0, 0, 0)");
+  for (const char* call : {"SDL_BlitSurface(one, nil, one, nil)", "SDL_BlitSurface(four, nil, four, nil)",
+                           "SDL_BlitSurface(t, nil, one, nil)", "SDL_SoftStretch(one, nil, one, nil)"}) {
+    EXPECT_EQ(Num(call), -1) << call;
+    EXPECT_STREQ(SDL_GetError(), "Surfaces of fewer than 8 bits per pixel are blit sources only");
+  }
+  EXPECT_EQ(Type("SDL_ConvertSurface(one, one.format, 0)"), "nil");
+  EXPECT_EQ(Num("SDL_BlitSurface(one, nil, t, nil)"), 0);
   // A palette copied onto itself, shifted by one colour.
   Exec("p = SDL_CreateRGBSurface(0, 4, 4, 8, 0, 0, 0, 0) colors = p.format.palette.colors");
   SDL_Palette* pal = Surface("p")->format->palette;

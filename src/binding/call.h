@@ -247,24 +247,39 @@ struct Binding {
     Fn(static_cast<P>(p));
   }
 
-  // The made object `made` keeps reading what argument N designates.
+  // What the object made by the call will keep reading (argument N): an
+  // object, script memory at stack index N, or the buffer of an object.
+  // Found before the call, while the made object cannot be taken for it.
+  struct ReadTarget {
+    Live type;
+    const void* object;
+    bool anchor;
+  };
   template <int N>
-  static void LinkReads(lua_State* L, const Slots& s, const void* made, bool consumed) {
-    constexpr Live madeLive = ResultLive<R>();
-    static_assert(madeLive != Live::None, "only a tracked object can keep reading");
+  static ReadTarget Resolve(lua_State* L, const Slots& s) {
     using K = KindAt<N - 1>;
     if constexpr (requires { K::live; }) {
-      const void* read = arg<N - 1>(s);
-      if (consumed) {
-        PassAnchors(L, K::live, read, madeLive, made);
-      } else {
-        Hold(L, madeLive, made, K::live, read);
-      }
+      return {K::live, arg<N - 1>(s), false};
     } else if (lua_type(L, N) == LUA_TUSERDATA) {
-      Anchor(L, madeLive, made, N);
+      return {Live::None, nullptr, true};
     } else {
       Span span = FindBuffer(lua_touserdata(L, N));
-      if (span.base) Hold(L, madeLive, made, span.ownerType, span.owner);
+      return {span.ownerType, span.owner, false};
+    }
+  }
+
+  // The made object keeps reading the target; a consumed object's anchors
+  // pass to it.
+  template <int N>
+  static void Link(lua_State* L, const ReadTarget& target, const void* made, bool consumed) {
+    constexpr Live madeLive = ResultLive<R>();
+    static_assert(madeLive != Live::None, "only a tracked object can keep reading");
+    if (target.anchor) {
+      Anchor(L, madeLive, made, N);
+    } else if (consumed) {
+      PassAnchors(L, target.type, target.object, madeLive, made);
+    } else if (target.object) {
+      Hold(L, madeLive, made, target.type, target.object);
     }
   }
 
@@ -299,10 +314,12 @@ struct Binding {
       // A stream another object still reads is not handed over: it closes
       // when that reader is released.
       if (held) std::get<freeSrc>(s) = 0;
+      ReadTarget target{};
+      if constexpr (ReadsArg<Result>) target = Resolve<Result::reads>(L, s);
       R r = Call(L, s, seq);
       int n = Result::template push<R>(L, r);
       if constexpr (ReadsArg<Result>) {
-        if (r) LinkReads<Result::reads>(L, s, r, consume && !held && Result::reads == streamAt + 1);
+        if (r) Link<Result::reads>(L, target, r, consume && !held && Result::reads == streamAt + 1);
       }
       if (consume) {
         if (held) {
@@ -316,10 +333,12 @@ struct Binding {
       Call(L, s, seq);
       return 0;
     } else {
+      ReadTarget target{};
+      if constexpr (ReadsArg<Result>) target = Resolve<Result::reads>(L, s);
       R r = Call(L, s, seq);
       int n = Result::template push<R>(L, r);
       if constexpr (ReadsArg<Result>) {
-        if (r) LinkReads<Result::reads>(L, s, r, false);
+        if (r) Link<Result::reads>(L, target, r, false);
       }
       return n;
     }

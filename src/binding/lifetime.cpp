@@ -32,6 +32,8 @@ uint64_t Bit(Live t) { return uint64_t{1} << static_cast<unsigned>(t); }
 
 // ---- The open-addressing table (linear probing, backward-shift deletion).
 LiveSlot gInitialSlots[16];
+// Live objects per type, so that a type with none costs no scan.
+size_t gLiveCount[kTypeCount];
 
 bool Grow() noexcept {
   const uintptr_t oldCap = gLiveTable.mask + 1;
@@ -62,6 +64,7 @@ LiveSlot* FindSlot(uintptr_t key) noexcept {
 
 bool SetBit(uintptr_t key, Live t) noexcept {
   if (LiveSlot* s = FindSlot(key)) {
+    if (!(s->types & Bit(t))) ++gLiveCount[size_t(t)];
     s->types |= Bit(t);
     return true;
   }
@@ -71,6 +74,7 @@ bool SetBit(uintptr_t key, Live t) noexcept {
   while (gLiveTable.slots[i].key) i = (i + 1) & gLiveTable.mask;
   gLiveTable.slots[i] = {key, Bit(t)};
   ++gLiveTable.used;
+  ++gLiveCount[size_t(t)];
   return true;
 }
 
@@ -93,7 +97,8 @@ void RemoveSlot(LiveSlot* s) noexcept {
 
 void ClearBit(uintptr_t key, Live t) noexcept {
   LiveSlot* s = FindSlot(key);
-  if (!s) return;
+  if (!s || !(s->types & Bit(t))) return;
+  --gLiveCount[size_t(t)];
   s->types &= ~Bit(t);
   if (!s->types) RemoveSlot(s);
 }
@@ -126,6 +131,12 @@ struct Extra {
 };
 
 std::unordered_map<Key, Extra, KeyHash> gExtras;
+// Objects whose release waits for their holders.
+size_t gDeferred = 0;
+void SetDeferred(Extra& e, void (*release)(void*)) noexcept {
+  gDeferred += (release != nullptr) - (e.deferred != nullptr);
+  e.deferred = release;
+}
 // Objects seen released, to tell "released" from "never made" in messages.
 // Bounded: when full it starts over (older objects then read as unknown).
 std::unordered_set<Key, KeyHash> gReleased;
@@ -226,7 +237,7 @@ void LetGo(lua_State* L, Extra& e) noexcept {
     if (!he) continue;
     if (--he->holders > 0 || !he->deferred) continue;
     void (*release)(void*) = he->deferred;
-    he->deferred = nullptr;
+    SetDeferred(*he, nullptr);
     PutBack(h);
     release(reinterpret_cast<void*>(h.p));
     Finish(L, h);
@@ -275,7 +286,7 @@ void Track(lua_State* L, Live type, const void* p) noexcept {
   if (Extra* e = FindExtra(k); e && e->deferred) {
     // The library handed out again an object the script released while it
     // was held: it is the script's again, and no longer waits for release.
-    e->deferred = nullptr;
+    SetDeferred(*e, nullptr);
   }
   if (kCounted[static_cast<size_t>(type)]) {
     Extra* e = GetExtra(k);
@@ -315,7 +326,7 @@ void End(lua_State* L, Live type, const void* p, bool touch) noexcept {
     e = FindExtra(k);
     if (e) e->holders = 0;
   }
-  if (e) e->deferred = nullptr;
+  if (e) SetDeferred(*e, nullptr);
   if (touch) PutBack(k);
   Finish(L, k);
 }
@@ -339,14 +350,16 @@ void KillReaders(lua_State* L, Live type, const void* p) noexcept {
 void Forget(lua_State* L, Live type, const void* p) noexcept { End(L, type, p, false); }
 
 void KillAll(lua_State* L, Live type) noexcept {
+  if (gLiveCount[size_t(type)] == 0 && gDeferred == 0) return;
   std::vector<uintptr_t> keys;
   try {
-    for (uintptr_t i = 0; i <= gLiveTable.mask; ++i) {
+    for (uintptr_t i = 0; i <= gLiveTable.mask && gLiveCount[size_t(type)] > 0; ++i) {
       const LiveSlot& s = gLiveTable.slots[i];
       if (s.key && (s.types & Bit(type))) keys.push_back(s.key);
     }
-    for (auto& [k, e] : gExtras)
-      if (k.t == type && e.deferred) keys.push_back(k.p);
+    if (gDeferred > 0)
+      for (auto& [k, e] : gExtras)
+        if (k.t == type && e.deferred) keys.push_back(k.p);
   } catch (...) {
   }
   for (uintptr_t key : keys) Kill(L, type, reinterpret_cast<void*>(key));
@@ -361,7 +374,7 @@ bool ReleaseNow(lua_State* L, Live type, void* p, void (*release)(void*)) noexce
     RememberReleased(k);
     if (gHooks[size_t(type)].dying) gHooks[size_t(type)].dying(L, p);
     e = FindExtra(k);
-    if (e) e->deferred = release;
+    if (e) SetDeferred(*e, release);
     return false;
   }
   Kill(L, type, p);
@@ -485,10 +498,12 @@ Span FindBuffer(const void* p) noexcept {
     const void* object;
   } search{static_cast<const uint8_t*>(p), {nullptr, 0, Live::None, nullptr}, Live::None, nullptr};
   if (!p) return search.found;
-  for (uintptr_t i = 0; i <= gLiveTable.mask && !search.found.base; ++i) {
+  // Buffers may overlap (a surface made over another's pixels): the one
+  // reaching furthest is the memory's owner.
+  for (uintptr_t i = 0; i <= gLiveTable.mask; ++i) {
     const LiveSlot& s = gLiveTable.slots[i];
     if (!s.key) continue;
-    for (size_t t = 1; t < kTypeCount && !search.found.base; ++t) {
+    for (size_t t = 1; t < kTypeCount; ++t) {
       if (!(s.types & (uint64_t{1} << t)) || !gHooks[t].buffers) continue;
       search.type = static_cast<Live>(t);
       search.object = reinterpret_cast<const void*>(s.key);
@@ -497,8 +512,9 @@ Span FindBuffer(const void* p) noexcept {
           [](void* ctx, const void* base, size_t size) {
             auto* sr = static_cast<Search*>(ctx);
             auto* b = static_cast<const uint8_t*>(base);
-            if (sr->found.base || !b || sr->p < b || sr->p >= b + size) return;
-            sr->found = {sr->p, size_t(b + size - sr->p), sr->type, sr->object};
+            if (!b || sr->p < b || sr->p >= b + size) return;
+            size_t left = size_t(b + size - sr->p);
+            if (!sr->found.base || left > sr->found.size) sr->found = {sr->p, left, sr->type, sr->object};
           },
           &search);
     }
@@ -507,6 +523,7 @@ Span FindBuffer(const void* p) noexcept {
 }
 
 void ForEachLive(Live type, void (*visit)(void* ctx, void* object), void* ctx) noexcept {
+  if (gLiveCount[size_t(type)] == 0) return;
   std::vector<uintptr_t> keys;
   try {
     for (uintptr_t i = 0; i <= gLiveTable.mask; ++i) {
@@ -524,6 +541,8 @@ void ResetLifetimes(lua_State* L) noexcept {
   std::memset(gInitialSlots, 0, sizeof gInitialSlots);
   gLiveTable = {gInitialSlots, 15, 60, 0};
   gExtras.clear();
+  gDeferred = 0;
+  std::memset(gLiveCount, 0, sizeof gLiveCount);
   gReleased.clear();
   gPendingDrops.clear();
   if (L) {

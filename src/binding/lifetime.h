@@ -183,7 +183,8 @@ struct TypeHooks {
   void (*dying)(lua_State* L, const void* object);
 };
 bool DescribeType(Live type, TypeHooks hooks) noexcept;
-// The live buffer holding `p`, with the bytes left from `p` to its end.
+// The live buffer holding `p`, with the bytes left from `p` to its end (of
+// overlapping buffers, the one reaching furthest).
 Span FindBuffer(const void* p) noexcept;
 
 // ---- Whole-module operations.

@@ -11,6 +11,7 @@
 // - SDL_LowerBlit does no clipping at all and crashes on NULL rectangles;
 // - a colour-keyed surface blitted onto itself is RLE-encoded mid-blit,
 //   which frees the pixels the blit then writes;
+// - surfaces of 1 or 4 bits per pixel are copied a byte per pixel;
 // - SDL_SoftStretch and SDL_DisplayYUVOverlay divide by the destination's
 //   width and height;
 // - palette calls copy outside the palette for a negative first colour or
@@ -262,10 +263,21 @@ void BeforeEncoding(SDL_Surface* s) {
   if ((s->flags & SDL_RLEACCELOK) && IsHeld(Live::Surface, s)) KillReaders(nullptr, Live::Surface, s);
 }
 
+// SDL copies rows of a surface of fewer than 8 bits per pixel as if each
+// pixel took a byte (a copy between two such surfaces, a conversion to
+// such a format, a stretch) and its alpha blitters into one write a byte
+// per pixel: such surfaces are sources of blits only.
+bool WholeBytes(const SDL_PixelFormat* f) {
+  if (f->BitsPerPixel >= 8) return true;
+  SDL_SetError("Surfaces of fewer than 8 bits per pixel are blit sources only");
+  return false;
+}
+
 // Onto itself, a blit that encodes its source would write through the
 // pixels SDL just freed.
 template <auto Blit>
 int NotOntoItself(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  if (!WholeBytes(dst->format)) return -1;
   if (src->flags & (SDL_RLEACCEL | SDL_RLEACCELOK)) {
     if (src == dst) {
       SDL_SetError("An RLE-accelerated surface cannot be blitted onto itself");
@@ -287,12 +299,17 @@ SDL_Surface* Converted(SDL_Surface* s, A... a) {
   return Convert(s, a...);
 }
 
+SDL_Surface* ConvertSurface(SDL_Surface* s, SDL_PixelFormat* format, Uint32 flags) {
+  return WholeBytes(format) ? Converted<&SDL_ConvertSurface>(s, format, flags) : nullptr;
+}
+
 // SDL divides by the destination area's width and height, and reads the
 // source pixel at its rectangle's corner even when the source area is
 // empty.  For an empty destination area, or a corner outside the source,
 // the checks SDL makes first still answer -1; otherwise nothing is drawn
 // and the answer is 0.
 int SoftStretch(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  if (!WholeBytes(src->format) || !WholeBytes(dst->format)) return -1;
   SDL_Rect sr = srcrect ? *srcrect : Whole(src);
   SDL_Rect dr = dstrect ? *dstrect : Whole(dst);
   if (dr.w > 0 && dr.h > 0 && sr.x < src->w && sr.y < src->h) return SDL_SoftStretch(src, srcrect, dst, dstrect);
@@ -421,8 +438,7 @@ const luaL_Reg kVideoApi[] = {
     KV_FN(SDL_SetAlpha, &SDL_SetAlpha, Surf, U32, U8),
     KV_FN(SDL_SetClipRect, &SDL_SetClipRect, Surf, OptRect),
     KV_FN(SDL_GetClipRect, &SDL_GetClipRect, Surf, Box<box::Rect>),
-    KV_FN(SDL_ConvertSurface, (&Converted<&SDL_ConvertSurface, SDL_PixelFormat*, Uint32>), Surf,
-          Box<box::PixelFormat>, U32),
+    KV_FN(SDL_ConvertSurface, &ConvertSurface, Surf, Box<box::PixelFormat>, U32),
     KV_FN(SDL_BlitSurface, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_UpperBlit, &NotOntoItself<&SDL_UpperBlit>, Surf, OptRect, Surf, OptRect),
     KV_FN(SDL_LowerBlit, &NotOntoItself<&LowerBlit>, Surf, OptRect, Surf, OptRect),

@@ -25,6 +25,4 @@ int CanaryPeek(const char* text, int index) {
 
 using namespace kv;
 
-extern const luaL_Reg kCanaryApi[] = {
-    KV_FN(FUZZ_CanaryPeek, &CanaryPeek, Str, Int),
-    {nullptr, nullptr}};
+extern const luaL_Reg kCanaryApi[] = {KV_FN(FUZZ_CanaryPeek, &CanaryPeek, Str, Int), {nullptr, nullptr}};

@@ -6,12 +6,14 @@
 --   NAME                  no call of NAME at all
 --   NAME:COND&COND...     no call of NAME whose values meet every COND
 -- NAME is a glob over function names ("SDL_*") and field names
--- ("SDL_Surface.pixels"); COND is "LABEL" (some value has that label) or
--- "N=LABEL" (value N has it), LABEL a glob over the labels printed with each
--- call ("Surface/freed", "num/65535", "@1=num/8" for the same value as value
--- 1, "@1=Surface/8.format" for a member of value 1, "state/video-off").  Field writes
--- have two values: the object written to, then the value written.
--- KAVRO_FUZZ_ONLY holds globs over "family/name" or "name".
+-- ("SDL_Surface.pixels").  COND is "LABEL" (some value has that label) or
+-- "N=LABEL" (value N has it); LABEL is a glob, or several separated by "|",
+-- over the labels printed with each call: "Surface/freed", "num/65535",
+-- "@1=num/8" (the same value as value 1), "@1=Surface/8.format" (a member
+-- of value 1), "state/video-off" (the SDL state of the call).  A field
+-- write has two values: the object written to, then the value written.
+-- KAVRO_FUZZ_ONLY holds globs over "family/name" or "name"; field names
+-- belong to the family "fields".
 local hooks, opt = ...
 
 local G = {}
@@ -100,10 +102,9 @@ end
 ------------------------------------------------------------------------------
 -- The values.  Each kind of value has a label, the kind a binding's
 -- argument message names for it ("number", "string", a box type name,
--- "light" for a light userdata, ...) and a maker.  Most are made anew for
+-- "light" for a light userdata, ...) and a maker.  Values are made anew for
 -- every call, so that what one call releases is never handed to the next
--- as live; the few that outlived a video subsystem are made once per
--- function (stale).
+-- as live.
 
 local pool, byLabel, byBox = {}, {}, {}
 local boxNames = {} -- box type name -> true
@@ -177,21 +178,18 @@ local function bmp(width, height, bpp, compression, colors, extra)
     .. palette .. extra
 end
 local CRAFTED = {
-  ["short.bmp"] = bmp(1000, 1000, 8, 0, 2, "\0\1"),           -- truncated pixel data
-  ["topdown.bmp"] = bmp(7, -5, 24, 0, 0, string.rep("\255", 140)), -- negative height
-  ["colors.bmp"] = bmp(4, 4, 8, 0, 300, string.rep("\7", 16)),     -- more colours than 8 bits index
-  ["index.bmp"] = bmp(5, 3, 4, 0, 2, string.rep("\255", 12)),      -- indices past the palette
-  ["fields.bmp"] = bmp(3, 3, 16, 3, 0, string.rep("\0", 12) .. string.rep("\255", 18)), -- zero masks
-  ["rle.bmp"] = bmp(8, 8, 8, 1, 2, "\0\2\255\255\0\1"),         -- run-length data
+  { "short.bmp", bmp(1000, 1000, 8, 0, 2, "\0\1") }, -- truncated pixel data
+  { "topdown.bmp", bmp(7, -5, 24, 0, 0, string.rep("\255", 140)) }, -- negative height
+  { "colors.bmp", bmp(4, 4, 8, 0, 300, string.rep("\7", 16)) }, -- more colours than an 8-bit index
+  { "index.bmp", bmp(5, 3, 4, 0, 2, string.rep("\255", 12)) }, -- indices past the palette
+  { "fields.bmp", bmp(3, 3, 16, 3, 0, string.rep("\0", 12) .. string.rep("\255", 18)) }, -- zero masks
+  { "rle.bmp", bmp(8, 8, 8, 1, 2, "\0\2\255\255\0\1") }, -- run-length data
 }
-local craftedNames = {}
-for name in pairs(CRAFTED) do craftedNames[#craftedNames + 1] = name end
-table.sort(craftedNames)
-for _, name in ipairs(craftedNames) do value("str/bmp-" .. name:match("^(%w+)"), "string", name) end
+for _, c in ipairs(CRAFTED) do value("str/bmp-" .. c[1]:match("^(%w+)"), "string", c[1]) end
 local function writeCrafted()
-  for name, bytes in pairs(CRAFTED) do
-    local f = assert(io.open(name, "wb"))
-    f:write(bytes)
+  for _, c in ipairs(CRAFTED) do
+    local f = assert(io.open(c[1], "wb"))
+    f:write(c[2])
     f:close()
   end
 end
@@ -349,9 +347,7 @@ box("VideoInfo", "live", function() return assert(G.SDL_GetVideoInfo()) end, { s
 
 local OVERLAYS = { "YV12", "IYUV", "YUY2", "UYVY", "YVYU" }
 local function overlay(fmt)
-  -- Overlays draw on 16-, 24- and 32-bit screens only.
-  if screen().format.BitsPerPixel < 16 then hooks.restore(true) end
-  return assert(G.SDL_CreateYUVOverlay(16, 8, G["SDL_" .. fmt .. "_OVERLAY"], screen()), G.SDL_GetError())
+  return assert(G.SDL_CreateYUVOverlay(16, 8, G["SDL_" .. fmt .. "_OVERLAY"], screen()))
 end
 for _, fmt in ipairs(OVERLAYS) do
   box("Overlay", fmt:lower(), function() return overlay(fmt) end)
@@ -378,7 +374,7 @@ box("RWops", "mem", memStream)
 box("RWops", "constmem", function() return assert(G.SDL_RWFromConstMem(memory(), 12)) end)
 box("RWops", "file", fileStream)
 box("RWops", "vfs", function() return assert(G.SDL_RWFromFile("pack.bmp", "rb")) end)
-box("RWops", "crafted", function() return assert(G.SDL_RWFromFile(craftedNames[random(#craftedNames)], "rb")) end)
+box("RWops", "crafted", function() return assert(G.SDL_RWFromFile(CRAFTED[random(#CRAFTED)][1], "rb")) end)
 box("RWops", "fp", function()
   local f = assert(io.tmpfile())
   f:write("BM\0\0\0\0 not much of a picture")
@@ -404,19 +400,20 @@ end, { dead = true })
 -- Small values and the event record.
 box("Version", "linked", function() return assert(G.SDL_Linked_Version()) end, { shared = true })
 box("Event", "global", G.KAVRO_GetGlobalEvent, { shared = true })
-for id, member in pairs {
-  ActiveEvent = "active", KeyboardEvent = "key", MouseMotionEvent = "motion", MouseButtonEvent = "button",
-  JoyAxisEvent = "jaxis", JoyBallEvent = "jball", JoyHatEvent = "jhat", JoyButtonEvent = "jbutton",
-  ResizeEvent = "resize", ExposeEvent = "expose", QuitEvent = "quit", UserEvent = "user", SysWMEvent = "syswm",
+for _, m in ipairs {
+  { "ActiveEvent", "active" }, { "KeyboardEvent", "key" }, { "MouseMotionEvent", "motion" },
+  { "MouseButtonEvent", "button" }, { "JoyAxisEvent", "jaxis" }, { "JoyBallEvent", "jball" },
+  { "JoyHatEvent", "jhat" }, { "JoyButtonEvent", "jbutton" }, { "ResizeEvent", "resize" },
+  { "ExposeEvent", "expose" }, { "QuitEvent", "quit" }, { "UserEvent", "user" }, { "SysWMEvent", "syswm" },
 } do
-  box(id, "copy", function() return G.KAVRO_GetGlobalEvent()[member] end)
+  box(m[1], "copy", function() return G.KAVRO_GetGlobalEvent()[m[2]] end)
 end
 box("Keysym", "copy", function() return G.KAVRO_GetGlobalEvent().key.keysym end)
-for variant, r in pairs {
-  small = { 0, 0, 4, 4 }, huge = { -32768, -32768, 65535, 65535 }, zero = { 0, 0, 0, 0 },
-  neg = { -5, -5, 10, 10 }, far = { 30000, 30000, 100, 100 },
+for _, r in ipairs {
+  { "small", 0, 0, 4, 4 }, { "huge", -32768, -32768, 65535, 65535 }, { "zero", 0, 0, 0, 0 },
+  { "neg", -5, -5, 10, 10 }, { "far", 30000, 30000, 100, 100 },
 } do
-  box("Rect", variant, function() return G.KAVRO_CreateRect(r[1], r[2], r[3], r[4]) end)
+  box("Rect", r[1], function() return G.KAVRO_CreateRect(r[2], r[3], r[4], r[5]) end)
 end
 box("KColor", "value", function() return G.KAVRO_CreateColorRGBA(1, 2, 3, 4) end)
 box("Keyboard", "value", G.KAVRO_CreateKeyboard)
@@ -452,8 +449,24 @@ staleBox("PixelFormat", "screen-gone")
 staleBox("VideoInfo", "gone")
 staleBox("Overlay", "display-gone")
 staleBox("Cursor", "system-gone")
+staleBox("Cursor", "current-at-VideoQuit")
+staleBox("PixelFormat", "screen-remode-gone")
+staleBox("Surface", "shadow-remode-gone")
 
 local function prepareStale()
+  -- The screen's format and a shadow screen, both replaced by the next
+  -- SDL_SetVideoMode.
+  hooks.restore(true)
+  stale["PixelFormat/screen-remode-gone"] = screen().format
+  stale["Surface/shadow-remode-gone"] = assert(G.SDL_SetVideoMode(64, 48, 8, G.SDL_HWPALETTE))
+  assert(G.SDL_SetVideoMode(64, 48, 8, G.SDL_HWPALETTE))
+  -- A script's cursor in use when video stops through SDL_VideoQuit, which
+  -- frees it.
+  hooks.restore(true)
+  local c = cursor()
+  G.SDL_SetCursor(c)
+  G.SDL_VideoQuit()
+  stale["Cursor/current-at-VideoQuit"] = c
   hooks.restore(true)
   local s = screen()
   stale["Surface/screen-gone"] = s
@@ -475,7 +488,8 @@ end
 -- per argument position the labels it may take (args) and the value
 -- combinations it must not get (deny).  Everything else is fuzzed with the
 -- whole pool.  Pool strings never name a path outside the working
--- directory.
+-- directory.  A function that blocks, ends the process, probes the
+-- machine's drivers or writes files belongs here.
 
 local SHORT = { "num/0", "num/0.5", "num/1", "nil", "bool/false", "table/empty", "str/empty" }
 local DELAYS = { "num/0", "num/0.5", "num/1", "num/nan", "num/inf", "num/-inf", "num/2^32", "num/2^53", "num/-2^63",
@@ -821,6 +835,11 @@ local SACRIFICIAL = {
   SDL_Cursor = { "area", "hot_x", "hot_y", "data", "mask", "wm_cursor" },
   SDL_VideoInfo = "all",
 }
+-- Fields after whose write the object is dropped rather than released.
+local DROPPED = {
+  ["SDL_Surface.locked"] = "SDL_FreeSurface unlocks a surface as many times as it counts locks",
+}
+
 local function sacrificial(typeName, field)
   local s = SACRIFICIAL[typeName]
   if s == "all" then return true end
@@ -887,7 +906,7 @@ local function onTarget(fullName, target, valueEntry, access, key)
   if not ok or (obj == nil and not target.stale) then
     error(format("%s: cannot make %s: %s", fullName, target.label, tostring(obj)))
   end
-  if not target.sacrifice then release = nil end
+  if not target.sacrifice or DROPPED[fullName] then release = nil end
   local v, vlabel
   if valueEntry then
     v, vlabel = make(valueEntry)
@@ -902,6 +921,7 @@ local function onTarget(fullName, target, valueEntry, access, key)
     note(format("fields releasing %s after %s = %s", target.label, fullName, vlabel or "(read)"))
     release()
   end
+  hooks.restore("if changed") -- some values set a video mode of their own
 end
 
 local function fuzzFields()

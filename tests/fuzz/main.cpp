@@ -10,7 +10,7 @@
 //
 // Settings (environment; the seed also as --seed N):
 //   KAVRO_FUZZ_SEED   seed of the random series (default 1)
-//   KAVRO_FUZZ_CALLS  calls per function (default 300)
+//   KAVRO_FUZZ_CALLS  calls per function (default 400)
 //   KAVRO_FUZZ_SKIP   patterns of calls not to make, see fuzz.lua
 //   KAVRO_FUZZ_ONLY   globs of the function and field names to fuzz
 //   KAVRO_FUZZ_TRACE  1: print each function's argument kinds and counts,
@@ -48,7 +48,9 @@
 extern "C" const char* __asan_default_options() {
   return "detect_leaks=0:allocator_may_return_null=1:max_allocation_size_mb=1024";
 }
-extern "C" const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+extern "C" const char* __ubsan_default_options() {
+  return "print_stacktrace=1:halt_on_error=1";
+}
 #endif
 
 extern const char kFuzzLua[];  // fuzz.lua, embedded at build time
@@ -72,6 +74,8 @@ void WriteAll(const char* s) {
     n -= size_t(w);
   }
 }
+
+void RemoveWorkDir();
 
 void PrintNote() {
   if (gNotePrinted) return;
@@ -110,7 +114,11 @@ void OnSanitizedSignal(int sig, siginfo_t* info, void* context) {
 // Installed before SDL starts, so that SDL's own handlers stay out.
 void InstallDeathReport() {
 #ifdef KAVRO_FUZZ_ASAN
-  __sanitizer_set_death_callback(PrintNote);
+  // After a report, the working directory goes too.
+  __sanitizer_set_death_callback([] {
+    PrintNote();
+    RemoveWorkDir();
+  });
   for (int sig : {SIGSEGV, SIGBUS, SIGFPE}) {
     struct sigaction mine;
     std::memset(&mine, 0, sizeof mine);
@@ -200,10 +208,10 @@ void PushMadeBox(lua_State* L) {
 // object for a pointer box.
 int FuzzBox(lua_State* L) {
   const char* name = luaL_checkstring(L, 1);
-#define KV_FUZZ_MAKE(Id, tag, typeName, mt, repr, live, raw)                         \
-  if (std::strcmp(name, typeName) == 0 || std::strcmp(name, #Id) == 0) {   \
-    PushMadeBox<kv::box::Id>(L);                                            \
-    return 1;                                                               \
+#define KV_FUZZ_MAKE(Id, tag, typeName, mt, repr, live, raw)                     \
+  if (std::strcmp(name, typeName) == 0 || std::strcmp(name, #Id) == 0) { \
+    PushMadeBox<kv::box::Id>(L);                                         \
+    return 1;                                                            \
   }
   KAVRO_BOX_TYPES(KV_FUZZ_MAKE)
 #undef KV_FUZZ_MAKE
@@ -213,10 +221,10 @@ int FuzzBox(lua_State* L) {
 // payload(v): the payload address of a box as a light userdata, nil for
 // anything else; two boxes of one object give equal values.
 int HookPayload(lua_State* L) {
-#define KV_FUZZ_PAYLOAD(Id, tag, typeName, mt, repr, live, raw)                                      \
-  if (void* block = kv::ToBox<kv::box::Id>(L, 1)) {                                         \
-    lua_pushlightuserdata(L, static_cast<void*>(kv::PayloadOf<kv::box::Id>(block)));        \
-    return 1;                                                                               \
+#define KV_FUZZ_PAYLOAD(Id, tag, typeName, mt, repr, live, raw)                              \
+  if (void* block = kv::ToBox<kv::box::Id>(L, 1)) {                                  \
+    lua_pushlightuserdata(L, static_cast<void*>(kv::PayloadOf<kv::box::Id>(block))); \
+    return 1;                                                                        \
   }
   KAVRO_BOX_TYPES(KV_FUZZ_PAYLOAD)
 #undef KV_FUZZ_PAYLOAD
@@ -306,12 +314,9 @@ bool AudioUp() {
   return SDL_AudioDriverName(name, sizeof name) != nullptr;
 }
 
-// restore(setMode): brings video and audio back when a call shut them
-// down (SDL_WasInit keeps answering yes after SDL_VideoQuit or
-// SDL_AudioQuit, so the drivers themselves are asked), and sets the
-// harness's video mode when asked to or when there is no screen.
-// Calls the binding registered as `name` (the registration tables, not the
-// globals a fuzzed call may have replaced) with the values on the stack.
+// Calls the binding registered as `name` (from the registration tables, not
+// the globals a fuzzed call may have replaced) with the `nargs` values on
+// the stack.
 void CallApi(lua_State* L, const char* name, int nargs, int nresults) {
   for (size_t i = 0; i < kApiFamilyCount; ++i)
     for (const luaL_Reg* r = kApiFamilies[i].rows; r->name; ++r)
@@ -324,26 +329,37 @@ void CallApi(lua_State* L, const char* name, int nargs, int nresults) {
   luaL_error(L, "no binding %s", name);
 }
 
-// Through the bindings, so that what SDL frees on the way is known to be
-// gone.
+// SDL's subsystems are stopped and started through the bindings, so that
+// what SDL frees on the way is known to be gone.
+int Subsystem(lua_State* L, const char* call, Uint32 flags) {
+  lua_pushnumber(L, flags);
+  CallApi(L, call, 1, LUA_MULTRET);
+  int result = lua_gettop(L) > 0 && lua_isnumber(L, -1) ? int(lua_tonumber(L, -1)) : 0;
+  lua_settop(L, 0);
+  return result;
+}
+
+// restore(setMode): brings video and audio back when a call shut them
+// down (SDL_WasInit keeps answering yes after SDL_VideoQuit or
+// SDL_AudioQuit, so the drivers themselves are asked), and sets the
+// harness's video mode when there is no screen, when setMode is true, or,
+// for the string "if changed", when the screen is not in that mode.
 int HookRestore(lua_State* L) {
   bool setMode = lua_toboolean(L, 1);
+  if (lua_type(L, 1) == LUA_TSTRING) {
+    const SDL_Surface* screen = SDL_GetVideoSurface();
+    setMode = screen &&
+              (screen->w != kScreenW || screen->h != kScreenH || screen->format->BitsPerPixel != kScreenBpp);
+  }
+  lua_settop(L, 0);
   if (!SDL_GetVideoInfo()) {
-    lua_pushnumber(L, SDL_INIT_VIDEO);
-    CallApi(L, "SDL_QuitSubSystem", 1, 0);
-    lua_pushnumber(L, SDL_INIT_VIDEO);
-    CallApi(L, "SDL_InitSubSystem", 1, 1);
-    if (lua_tonumber(L, -1) != 0) return luaL_error(L, "video: %s", SDL_GetError());
-    lua_pop(L, 1);
+    Subsystem(L, "SDL_QuitSubSystem", SDL_INIT_VIDEO);
+    if (Subsystem(L, "SDL_InitSubSystem", SDL_INIT_VIDEO) != 0) return luaL_error(L, "video: %s", SDL_GetError());
     setMode = true;
   }
   if (!AudioUp()) {
-    lua_pushnumber(L, SDL_INIT_AUDIO);
-    CallApi(L, "SDL_QuitSubSystem", 1, 0);
-    lua_pushnumber(L, SDL_INIT_AUDIO);
-    CallApi(L, "SDL_InitSubSystem", 1, 1);
-    if (lua_tonumber(L, -1) != 0) return luaL_error(L, "audio: %s", SDL_GetError());
-    lua_pop(L, 1);
+    Subsystem(L, "SDL_QuitSubSystem", SDL_INIT_AUDIO);
+    if (Subsystem(L, "SDL_InitSubSystem", SDL_INIT_AUDIO) != 0) return luaL_error(L, "audio: %s", SDL_GetError());
   }
   if (setMode || !SDL_GetVideoSurface()) {
     lua_pushnumber(L, kScreenW);
@@ -352,7 +368,7 @@ int HookRestore(lua_State* L) {
     lua_pushnumber(L, SDL_SWSURFACE);
     CallApi(L, "SDL_SetVideoMode", 4, 1);
     if (lua_isnil(L, -1)) return luaL_error(L, "video mode: %s", SDL_GetError());
-    lua_pop(L, 1);
+    lua_settop(L, 0);
   }
   return 0;
 }
@@ -395,17 +411,18 @@ int HookFiles(lua_State* L) {
   return 0;
 }
 
-const luaL_Reg kHooks[] = {
-    {"reseed", HookReseed},   {"random", HookRandom},       {"note", HookNote},
-    {"payload", HookPayload}, {"fields", HookFields},       {"families", HookFamilies},
-    {"restore", HookRestore}, {"videoup", HookVideoUp},     {"pushevent", HookPushEvent},
-    {"files", HookFiles},     {nullptr, nullptr}};
+const luaL_Reg kHooks[] = {{"reseed", HookReseed},   {"random", HookRandom},   {"note", HookNote},
+                           {"payload", HookPayload}, {"fields", HookFields},   {"families", HookFamilies},
+                           {"restore", HookRestore}, {"videoup", HookVideoUp}, {"pushevent", HookPushEvent},
+                           {"files", HookFiles},     {nullptr, nullptr}};
 
 // ---- Working directory -----------------------------------------------------
 
-char gWorkDir[4096];
+char gWorkDir[4096] = "";
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); }
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return std::remove(path);
+}
 
 bool MakeWorkDir() {
   const char* tmp = std::getenv("TMPDIR");
@@ -414,7 +431,8 @@ bool MakeWorkDir() {
 }
 
 void RemoveWorkDir() {
-  if (chdir("/") == 0) nftw(gWorkDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  if (gWorkDir[0] && chdir("/") == 0) nftw(gWorkDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  gWorkDir[0] = '\0';
 }
 
 // ---- Settings --------------------------------------------------------------
@@ -471,7 +489,7 @@ int main(int argc, char** argv) {
     }
   }
   gSeed = std::strtoull(seedText, nullptr, 0);
-  int calls = std::atoi(Env("KAVRO_FUZZ_CALLS", "300"));
+  int calls = std::atoi(Env("KAVRO_FUZZ_CALLS", "400"));
   const char* skip = Env("KAVRO_FUZZ_SKIP", "");
   const char* only = Env("KAVRO_FUZZ_ONLY", "");
   int trace = std::atoi(Env("KAVRO_FUZZ_TRACE", "0"));
@@ -504,12 +522,14 @@ int main(int argc, char** argv) {
   VfsStart(program);
   VfsMount(vfsDir);
   int status = 1;
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0 || !SDL_SetVideoMode(kScreenW, kScreenH, kScreenBpp, 0)) {
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0 ||
+      !SDL_SetVideoMode(kScreenW, kScreenH, kScreenBpp, 0)) {
     std::fprintf(stderr, "kavro_fuzz: SDL: %s\n", SDL_GetError());
   } else if (lua_State* L = luaL_newstate()) {
     lua_atpanic(L, Panic);
     luaL_openlibs(L);
-    if (lua_cpcall(L, [](lua_State* s) { return RegisterApi(s); }, nullptr) != 0) {
+    if (lua_cpcall(
+            L, [](lua_State* s) { return RegisterApi(s); }, nullptr) != 0) {
       Fail(L, "RegisterApi");
     } else {
       lua_register(L, "FUZZ_Box", FuzzBox);
