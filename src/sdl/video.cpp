@@ -11,7 +11,7 @@
 // - SDL_LowerBlit does no clipping at all and crashes on NULL rectangles;
 // - a colour-keyed surface blitted onto itself is RLE-encoded mid-blit,
 //   which frees the pixels the blit then writes;
-// - surfaces of 1 or 4 bits per pixel are copied a byte per pixel;
+// - surfaces of 1 or 4 bits per pixel are addressed a byte per pixel;
 // - SDL_SoftStretch and SDL_DisplayYUVOverlay divide by the destination's
 //   width and height;
 // - palette calls copy outside the palette for a negative first colour or
@@ -129,11 +129,20 @@ int DriverDepth(int bpp) {
 
 // The dummy driver computes its buffer size in an int and its pitch in 16
 // bits, unchecked: a mode past either would get a buffer smaller than its
-// pixels.  SDL itself refuses sizes of 0 or less and other depths.
+// pixels.  It also frees the old buffer before allocating the new one and
+// leaves the screen on the freed one when that fails, which its video
+// shutdown then frees again: modes stay well below what could fail (256
+// MiB).  A size or depth of 0 stands for the current one; SDL refuses
+// negative sizes and other depths itself.
 bool DriverFits(int width, int height, int bpp) {
-  if (width <= 0 || height <= 0 || bpp < 8 || bpp > 32 || !DummyDriver()) return true;
+  if (width < 0 || height < 0 || !DummyDriver()) return true;
+  const SDL_VideoInfo* info = SDL_GetVideoInfo();
+  if (width == 0) width = info->current_w;
+  if (height == 0) height = info->current_h;
+  if (bpp == 0 && info->vfmt) bpp = info->vfmt->BitsPerPixel;
+  if (bpp < 8 || bpp > 32) return true;
   int64_t row = int64_t{width} * (bpp / 8);
-  return row <= 0xFFFF && row * height <= INT32_MAX;
+  return row <= 0xFFFF && row * height <= (int64_t{1} << 28);
 }
 
 int VideoModeOK(int width, int height, int bpp, Uint32 flags) {
@@ -157,11 +166,6 @@ int SetVideoMode(lua_State* L, int width, int height, int bpp, Uint32 flags) {
       // A screen SDL no longer shows (a failed change, or a driver that made
       // a new one) is not the script's to use.
       if (old && old != SDL_GetVideoSurface()) Forget(L, Live::Surface, old);
-      // The dummy driver frees the old buffer before allocating the new one
-      // and leaves the screen pointing at it when that fails; its video
-      // shutdown would free it again.
-      if (!screen && old && std::strcmp(SDL_GetError(), "Couldn't allocate buffer for requested mode") == 0)
-        old->pixels = nullptr;
     }
   }
   if (screen) PushLive<box::Surface>(L, screen); else lua_pushnil(L);
@@ -263,13 +267,13 @@ void BeforeEncoding(SDL_Surface* s) {
   if ((s->flags & SDL_RLEACCELOK) && IsHeld(Live::Surface, s)) KillReaders(nullptr, Live::Surface, s);
 }
 
-// SDL copies rows of a surface of fewer than 8 bits per pixel as if each
-// pixel took a byte (a copy between two such surfaces, a conversion to
-// such a format, a stretch) and its alpha blitters into one write a byte
-// per pixel: such surfaces are sources of blits only.
+// SDL addresses the pixels of a surface of fewer than 8 bits per pixel as
+// if each took a byte (a copy between two such surfaces, a conversion, a
+// stretch, a source rectangle not starting at x = 0, the alpha blitters
+// into one): such surfaces are filled and locked, never blitted.
 bool WholeBytes(const SDL_PixelFormat* f) {
   if (f->BitsPerPixel >= 8) return true;
-  SDL_SetError("Surfaces of fewer than 8 bits per pixel are blit sources only");
+  SDL_SetError("Surfaces of fewer than 8 bits per pixel cannot be blitted");
   return false;
 }
 
@@ -277,7 +281,7 @@ bool WholeBytes(const SDL_PixelFormat* f) {
 // pixels SDL just freed.
 template <auto Blit>
 int NotOntoItself(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-  if (!WholeBytes(dst->format)) return -1;
+  if (!WholeBytes(src->format) || !WholeBytes(dst->format)) return -1;
   if (src->flags & (SDL_RLEACCEL | SDL_RLEACCELOK)) {
     if (src == dst) {
       SDL_SetError("An RLE-accelerated surface cannot be blitted onto itself");
@@ -295,6 +299,7 @@ void UnlockSurface(SDL_Surface* s) {
 
 template <auto Convert, class... A>
 SDL_Surface* Converted(SDL_Surface* s, A... a) {
+  if (!WholeBytes(s->format)) return nullptr;
   BeforeEncoding(s);
   return Convert(s, a...);
 }
