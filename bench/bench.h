@@ -40,5 +40,6 @@ class Table {
 int RunCalls();
 int RunStartup();
 int RunSprites();
+int RunGuardCost();
 
 }  // namespace bench

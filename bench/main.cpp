@@ -1,4 +1,4 @@
-// kavro_bench [calls|startup|sprites]...: runs the named sections, or all of
+// kavro_bench [calls|startup|sprites|guards]...: runs the named sections, or all of
 // them without arguments, and prints one table per section.
 #include <cstdarg>
 #include <cstdio>
@@ -84,6 +84,7 @@ const Section kSections[] = {
     {"calls", bench::RunCalls},
     {"startup", bench::RunStartup},
     {"sprites", bench::RunSprites},
+    {"guards", bench::RunGuardCost},
 };
 
 }  // namespace
